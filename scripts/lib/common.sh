@@ -1,0 +1,30 @@
+# Shared by the scripts: where the tree is, and installing what is missing.
+
+TAMBERLYX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+TAMBERLYX_BUILD=${TAMBERLYX_BUILD:-$TAMBERLYX_ROOT/build}
+
+# Installs the Debian packages given that are not installed yet; silent when
+# everything is there.
+ensure_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# What every build of the library and its tests needs on Linux.
+LINUX_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev openjdk-17-jdk-headless junit5)
+
+configure_and_build() {
+  local dir=$1
+  shift
+  cmake -S "$TAMBERLYX_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
+}

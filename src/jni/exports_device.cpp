@@ -1,0 +1,125 @@
+// The device methods: open and close a listed device, and the operations on
+// an open one, reached through the table of open devices.
+#include "devlist/device_list_registry.h"
+#include "jni/exports.h"
+#include "jni/open_device_table.h"
+#include "jni/status_code.h"
+
+namespace {
+
+// Pins the caller's array for the length of one device operation and gives
+// it back in mode 0, which copies the bytes into the Java array.
+class PinnedBytes {
+public:
+    PinnedBytes(JNIEnv* env, jbyteArray array) : env_(env), array_(array) {
+        if (array_ != nullptr) elements_ = env_->GetByteArrayElements(array_, nullptr);
+    }
+    ~PinnedBytes() {
+        if (elements_ != nullptr) env_->ReleaseByteArrayElements(array_, elements_, 0);
+    }
+    PinnedBytes(const PinnedBytes&) = delete;
+    PinnedBytes& operator=(const PinnedBytes&) = delete;
+
+    uint8_t* bytes() const { return reinterpret_cast<uint8_t*>(elements_); }
+    jsize length() const { return array_ == nullptr ? 0 : env_->GetArrayLength(array_); }
+
+private:
+    JNIEnv* env_;
+    jbyteArray array_;
+    jbyte* elements_ = nullptr;
+};
+
+}  // namespace
+
+extern "C" {
+
+JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbOpenDevice)(JNIEnv*, jclass, jint listId, jint index) {
+    DeviceEntry* entry = DeviceListRegistry::entryAt(listId, index);
+    if (entry == nullptr) return NoSuchDevice;
+    int32_t result = entry->open();
+    if (result != Success) return result;
+    openDeviceTable()[listId][index] = entry;
+    return Success;
+}
+
+JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbCloseDevice)(JNIEnv*, jclass, jint listId, jint index) {
+    DeviceEntry* entry = findOpenDevice(listId, index);
+    if (entry == nullptr) return NoSuchDevice;
+    int32_t result = entry->close();
+    OpenDeviceTable& table = openDeviceTable();
+    table[listId].erase(index);
+    if (table[listId].empty()) table.erase(listId);
+    return result;
+}
+
+JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbResetDevice)(JNIEnv*, jclass, jint listId, jint index) {
+    DeviceEntry* entry = findOpenDevice(listId, index);
+    return entry == nullptr ? NoSuchDevice : entry->reset();
+}
+
+JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteControlPipe)(JNIEnv* env, jclass, jint listId, jint index,
+                                                             jint length, jint unused, jbyteArray data) {
+    DeviceEntry* entry = findOpenDevice(listId, index);
+    if (entry == nullptr) return NoSuchDevice;
+    PinnedBytes bytes(env, data);
+    return entry->writeControlPipe(length, unused, bytes.bytes());
+}
+
+JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadControlPipe)(JNIEnv* env, jclass, jint listId, jint index,
+                                                            jint length, jint unused, jbyteArray data) {
+    DeviceEntry* entry = findOpenDevice(listId, index);
+    if (entry == nullptr) return NoSuchDevice;
+    PinnedBytes bytes(env, data);
+    return entry->readControlPipe(length, unused, bytes.bytes());
+}
+
+JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteBulkPipe)(JNIEnv* env, jclass, jint listId, jint index, jint pipe,
+                                                          jint length, jint timeout, jbyteArray data) {
+    DeviceEntry* entry = findOpenDevice(listId, index);
+    if (entry == nullptr) return NoSuchDevice;
+    PinnedBytes bytes(env, data);
+    return entry->writeBulkPipe(pipe, length, timeout, bytes.bytes());
+}
+
+JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadBulkPipe)(JNIEnv* env, jclass, jint listId, jint index, jint pipe,
+                                                         jint length, jint timeout, jbyteArray data) {
+    DeviceEntry* entry = findOpenDevice(listId, index);
+    if (entry == nullptr) return NoSuchDevice;
+    PinnedBytes bytes(env, data);
+    return entry->readBulkPipe(pipe, length, timeout, bytes.bytes());
+}
+
+JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteInterruptPipe)(JNIEnv* env, jclass, jint listId, jint index,
+                                                               jint pipe, jint length, jint timeout,
+                                                               jbyteArray data) {
+    DeviceEntry* entry = findOpenDevice(listId, index);
+    if (entry == nullptr) return NoSuchDevice;
+    PinnedBytes bytes(env, data);
+    return entry->writeInterruptPipe(pipe, length, timeout, bytes.bytes());
+}
+
+JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadInterruptPipe)(JNIEnv* env, jclass, jint listId, jint index,
+                                                              jint pipe, jint length, jint timeout,
+                                                              jbyteArray data) {
+    DeviceEntry* entry = findOpenDevice(listId, index);
+    if (entry == nullptr) return NoSuchDevice;
+    PinnedBytes bytes(env, data);
+    return entry->readInterruptPipe(pipe, length, timeout, bytes.bytes());
+}
+
+JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbCancelPipeTransfer)(JNIEnv*, jclass, jint listId, jint index,
+                                                               jint pipe) {
+    DeviceEntry* entry = findOpenDevice(listId, index);
+    return entry == nullptr ? NoSuchDevice : entry->cancelPipeTransfer(pipe);
+}
+
+JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbGetDeviceDescriptor)(JNIEnv* env, jclass, jint listId, jint index,
+                                                                jint descriptorType, jint stringKind, jint length,
+                                                                jbyteArray data) {
+    DeviceEntry* entry = findOpenDevice(listId, index);
+    if (entry == nullptr) return NoSuchDevice;
+    PinnedBytes bytes(env, data);
+    return entry->getDescriptor(bytes.bytes(), descriptorType, stringKind, length);
+}
+
+}  // extern "C"
