@@ -51,3 +51,8 @@ struct DeviceEntry {
     int32_t cancelPipeTransfer(int32_t pipe);
     int32_t getDescriptor(uint8_t* data, int32_t descriptorType, int32_t stringKind, int32_t length);
 };
+
+// Frees an entry made by the walk or a list: its five texts (C-runtime
+// allocations), then the entry itself (process heap); the reference is
+// cleared. Open handles are not closed here.
+void releaseDeviceEntry(DeviceEntry*& entry);
