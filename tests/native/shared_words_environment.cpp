@@ -1,8 +1,7 @@
 // Gives this test program machine-wide trace words of its own, so that its
 // tests neither see nor disturb those of a running program or of another
-// test process. The name must be set before the words are first mapped.
-#include <gtest/gtest.h>
-
+// test process. The name must be set before the words are first mapped;
+// the shared object is removed when the program ends.
 #if defined(__linux__)
 #include <sys/mman.h>
 #include <unistd.h>
@@ -17,14 +16,11 @@ const std::string& ownWordsName() {
     return name;
 }
 
-class SharedWordsEnvironment : public testing::Environment {
-public:
-    void TearDown() override { shm_unlink(ownWordsName().c_str()); }
-};
+void removeOwnWords() { shm_unlink(ownWordsName().c_str()); }
 
 const bool installed = [] {
     setenv("TAMBERLYX_SIM_SHM", ownWordsName().c_str(), 1);
-    testing::AddGlobalTestEnvironment(new SharedWordsEnvironment);
+    std::atexit(removeOwnWords);
     return true;
 }();
 

@@ -151,12 +151,3 @@ TEST_F(TraceLogWrite, AFailedAppendLosesOnlyThatLine) {
     EXPECT_TRUE(TraceLog::enabled());
     EXPECT_EQ(readFile(tempFile("gap_00.txt")), std::string(kHeader) + "kept\n");
 }
-
-TEST_F(TraceLogWrite, AFailedTraceFileCreationLeavesTracingOff) {
-    writeKey("c:\\temp\\refused");
-    sim::failNthCall("fopen", 2, 5);  // the key file opens; the trace file does not
-    TraceLog::open();
-    EXPECT_FALSE(TraceLog::enabled());
-    EXPECT_EQ(counter(), 1);
-    EXPECT_FALSE(fs::exists(tempFile("refused_00.txt")));
-}
