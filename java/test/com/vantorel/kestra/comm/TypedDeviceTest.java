@@ -13,7 +13,6 @@ import com.vantorel.kestra.comm.usb.UsbDevice;
 import com.vantorel.kestra.comm.usb.UsbException;
 import com.vantorel.kestra.comm.usb.UsbResult;
 import com.vantorel.kestra.comm.usb.UsbSession;
-import java.util.Arrays;
 import java.util.List;
 import java.util.Optional;
 import org.junit.jupiter.api.BeforeEach;
@@ -32,9 +31,9 @@ class TypedDeviceTest {
     @BeforeEach
     void openADevice() throws UsbException {
         usb = new FakeNativeUsb();
-        usb.listId = 7;
-        usb.listCount = 3;
-        session = UsbSession.open(usb);
+        usb.results.put("usbCreateDeviceList", 7);
+        usb.results.put("usbGetDeviceListCount", 3);
+        session = UsbSession.open(usb.library);
         list = session.deviceList(0x1234);
         device = list.open(2);
         usb.calls.clear();
@@ -55,12 +54,12 @@ class TypedDeviceTest {
         usb.result = 3;
         assertArrayEquals(bytes(0xAA, 0xBB, 0xCC), device.controlRead(0xC0, 0x01, 0x1234, 0xABCD, 4));
         assertArrayEquals(bytes(0xC0, 0x01, 0x34, 0x12, 0xCD, 0xAB, 0x04, 0x00, 0, 0, 0, 0), usb.lastData);
-        assertEquals(4, usb.lastLength);
-        assertEquals(List.of("usbReadControlPipe[7, 2]"), usb.calls);
+        assertEquals(List.of("usbReadControlPipe(7, 2, 4, 0)"), usb.calls);
 
         usb.answer = new byte[0];
         assertEquals(2, device.controlWrite(0x40, 0x09, 0x0300, 1, bytes(5, 6)));
         assertArrayEquals(bytes(0x40, 0x09, 0x00, 0x03, 0x01, 0x00, 0x02, 0x00, 5, 6), usb.lastData);
+        assertEquals("usbWriteControlPipe(7, 2, 2, 0)", usb.lastCall());
 
         // A zero-length data stage is a buffer of the setup packet alone.
         usb.result = 0;
@@ -92,17 +91,13 @@ class TypedDeviceTest {
         usb.answer = bytes(1, 2, 3, 4, 5, 6, 7, 8, 9, 10);
         usb.result = 10;
         assertArrayEquals(bytes(1, 2, 3, 4), device.bulkRead(0x81, 4, 500));
-        assertEquals(0x81, usb.lastPipe);
-        assertEquals(4, usb.lastLength);
-        assertEquals(500, usb.lastTimeout);
+        assertEquals("usbReadBulkPipe(7, 2, 129, 4, 500)", usb.lastCall());
 
         // WinUSB's "no time-out" is 0; a bulk transfer cannot poll.
         usb.result = 2;
         byte[] payload = bytes(9, 8);
         assertEquals(2, device.bulkWrite(1, payload, UsbDevice.INFINITE));
-        assertEquals(0, usb.lastTimeout);
-        assertEquals(1, usb.lastPipe);
-        assertEquals(2, usb.lastLength);
+        assertEquals("usbWriteBulkPipe(7, 2, 1, 2, 0)", usb.lastCall());
         assertArrayEquals(bytes(9, 8), payload);
 
         usb.calls.clear();
@@ -113,6 +108,14 @@ class TypedDeviceTest {
 
         usb.result = -112;
         assertThrows(UsbException.class, () -> device.bulkRead(1, 4, 100));
+
+        // Aborting names the full endpoint address, unchanged.
+        usb.result = 0;
+        device.abortTransfers(0x81);
+        assertEquals("usbCancelPipeTransfer(7, 2, 129)", usb.lastCall());
+        usb.result = -117;
+        UsbException abort = assertThrows(UsbException.class, () -> device.abortTransfers(0x01));
+        assertEquals(Optional.of(UsbResult.ABORT_FAILED), abort.result());
     }
 
     @Test
@@ -123,7 +126,7 @@ class TypedDeviceTest {
         assertTrue(report.isPresent());
         assertEquals(64, report.get().length);
         assertEquals(0x22, report.get()[1]);
-        assertEquals(64, usb.lastLength);
+        assertEquals("usbReadInterruptPipe(7, 2, 0, 64, 100)", usb.lastCall());
         assertEquals(64, usb.lastData.length);
 
         // A short read: the count includes the report id.
@@ -132,7 +135,7 @@ class TypedDeviceTest {
 
         usb.result = -7;
         assertEquals(Optional.empty(), device.readReport(UsbDevice.INFINITE));
-        assertEquals(-1, usb.lastTimeout);
+        assertEquals("usbReadInterruptPipe(7, 2, 0, 64, -1)", usb.lastCall());
         assertFalse(device.writeReport(bytes(1), 10));
 
         usb.result = 65;
@@ -142,7 +145,7 @@ class TypedDeviceTest {
         padded[1] = 2;
         padded[2] = 3;
         assertArrayEquals(padded, usb.lastData);
-        assertEquals(64, usb.lastLength);
+        assertEquals("usbWriteInterruptPipe(7, 2, 0, 64, 10)", usb.lastCall());
 
         usb.result = -113;
         UsbException failed = assertThrows(UsbException.class, () -> device.readReport(10));
@@ -155,8 +158,7 @@ class TypedDeviceTest {
     void descriptorsAreReadFromBoundedBuffers() throws UsbException {
         usb.answer = bytes('C', 'a', 'f', 0xE9, 0, 'x');
         assertEquals(Optional.of("Caf\u00E9"), device.stringDescriptor(StringKind.PRODUCT, 40));
-        assertEquals(List.of("usbGetDeviceDescriptor[7, 2, 3, 2]"), usb.calls);
-        assertEquals(40, usb.lastLength);
+        assertEquals(List.of("usbGetDeviceDescriptor(7, 2, 3, 2, 40)"), usb.calls);
         assertEquals(40, usb.lastData.length);
 
         // A text that fills the whole buffer without its zero is cut there.
@@ -165,7 +167,7 @@ class TypedDeviceTest {
 
         usb.answer = bytes('?', 0);
         assertEquals(Optional.empty(), device.stringDescriptor(StringKind.MANUFACTURER));
-        assertEquals(UsbDevice.DEFAULT_STRING_BOUND, usb.lastLength);
+        assertEquals("usbGetDeviceDescriptor(7, 2, 3, 1, " + UsbDevice.DEFAULT_STRING_BOUND + ")", usb.lastCall());
         assertThrows(IllegalArgumentException.class, () -> device.stringDescriptor(StringKind.PRODUCT, 0));
 
         usb.calls.clear();
@@ -173,7 +175,7 @@ class TypedDeviceTest {
         byte[] descriptor = device.deviceDescriptor();
         assertEquals(18, descriptor.length);
         assertEquals(18, descriptor[0]);
-        assertEquals(List.of("usbGetDeviceDescriptor[7, 2, 1, 0]"), usb.calls);
+        assertEquals(List.of("usbGetDeviceDescriptor(7, 2, 1, 0, 18)"), usb.calls);
 
         usb.result = -109;
         UsbException failed = assertThrows(UsbException.class, () -> device.deviceDescriptor());
@@ -182,10 +184,10 @@ class TypedDeviceTest {
 
     @Test
     void failuresOfOpenAndRefreshCarryTheirOwnMeaningOf103() {
-        usb.openResult = -103;
+        usb.results.put("usbOpenDevice", -103);
         UsbException open = assertThrows(UsbException.class, () -> list.open(0));
         assertEquals(Optional.of(UsbResult.OPEN_FAILED), open.result());
-        usb.updateResult = -103;
+        usb.results.put("usbUpdateDeviceList", -103);
         UsbException refresh = assertThrows(UsbException.class, () -> list.refresh());
         assertEquals(Optional.of(UsbResult.LIST_NOT_FOUND), refresh.result());
     }
@@ -193,7 +195,7 @@ class TypedDeviceTest {
     @Test
     void closingASessionClosesItsListsAndTheirDevicesOnce() throws UsbException {
         session.close();
-        assertEquals(List.of("usbCloseDevice[7, 2]", "usbReleaseDeviceList[7]", "usbRelease[0]"), usb.calls);
+        assertEquals(List.of("usbCloseDevice(7, 2)", "usbReleaseDeviceList(7)", "usbRelease(0)"), usb.calls);
         session.close();
         list.close();
         device.close();
@@ -208,9 +210,9 @@ class TypedDeviceTest {
         DeviceList again = session.deviceList(0x1234);
         assertEquals(list.id(), again.id());
         list.close();
-        assertEquals(List.of("usbCreateDeviceList[0, 4660]", "usbCloseDevice[7, 2]"), usb.calls);
+        assertEquals(List.of("usbCreateDeviceList(0, 4660)", "usbCloseDevice(7, 2)"), usb.calls);
         again.close();
-        assertEquals("usbReleaseDeviceList[7]", usb.calls.get(usb.calls.size() - 1));
+        assertEquals("usbReleaseDeviceList(7)", usb.lastCall());
         assertThrows(IllegalArgumentException.class, () -> session.deviceList(0x10000));
     }
 
@@ -233,8 +235,8 @@ class TypedDeviceTest {
     void descriptionsFollowTheIndexOrder() {
         usb.deviceInfo = "1:=1234:=0001:=0100:=A:=B:=C:=x:=b:=end";
         assertEquals(3, list.descriptions().size());
-        assertEquals(Arrays.asList("usbGetDeviceListCount[7]", "usbGetDeviceInfo[7, 0]", "usbGetDeviceInfo[7, 1]",
-                "usbGetDeviceInfo[7, 2]"), usb.calls);
+        assertEquals(List.of("usbGetDeviceListCount(7)", "usbGetDeviceInfo(7, 0)", "usbGetDeviceInfo(7, 1)",
+                "usbGetDeviceInfo(7, 2)"), usb.calls);
         usb.deviceInfo = "";
         assertEquals(Optional.empty(), list.description(5));
     }
