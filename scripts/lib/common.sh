@@ -27,6 +27,17 @@ LINUX_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-d
 # Wine to run the results.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 wine)
 
+# Runs a command with its output set aside; shows the output only when the
+# command fails, and fails with it.
+quietly() {
+  local log status=0
+  log=$(mktemp)
+  "$@" >"$log" 2>&1 || status=$?
+  [ $status -ne 0 ] && cat "$log" >&2
+  rm -f "$log"
+  return $status
+}
+
 configure_and_build() {
   local dir=$1
   shift

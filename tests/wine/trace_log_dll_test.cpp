@@ -44,9 +44,6 @@ std::vector<std::string> traceFiles() {
 class TraceLogDllTest : public testing::Test {
 protected:
     void SetUp() override {
-#if !defined(TAMBERLYX_WINE_TRACE_TESTS)
-        GTEST_SKIP() << "the DLL's trace log is not switched on in this build (TAMBERLYX_WINE_TRACE_TESTS)";
-#endif
         std::string problem;
         dll = tamberlyx(&problem);
         ASSERT_NE(dll, nullptr) << problem;
@@ -140,6 +137,7 @@ TEST_F(TraceLogDllTest, MissingDirectoryOrKeyFileLeavesTracingOff) {
 
     // No key file: no file, and the number is not used up.
     fs::remove(kKeyFile);
+    clearTraceFiles();
     EXPECT_GE(createList(), 0);
     EXPECT_TRUE(traceFiles().empty());
     writeBytes(kKeyFile, kTraceBase + "\n");
@@ -149,6 +147,8 @@ TEST_F(TraceLogDllTest, MissingDirectoryOrKeyFileLeavesTracingOff) {
 TEST_F(TraceLogDllTest, TwoProcessesHoldingTheDllShareOneFileCounter) {
     int first = nextTraceNumber();
     ASSERT_GE(first, 0);
+    // A child with words of its own would start at 00: keep clear of it.
+    if (first == 9) first = nextTraceNumber();
     clearTraceFiles();
     // The child loads the DLL while this process holds it, and takes the
     // next number.
