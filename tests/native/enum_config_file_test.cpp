@@ -2,45 +2,22 @@
 // and that an unusable module path leaves the keyword absent.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "enum/config_file.h"
 #include "platform/types.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/sim.h"
+#include "enum_test_machine.h"
 
 namespace {
 
-class ConfigFile : public ::testing::Test {
+class ConfigFile : public enumtest::SimulatedMachineTest {
 protected:
-    void SetUp() override {
-        sim::clearFaults();
-        savedRoot = sim::driveRoot();
-        savedModule = sim::modulePath();
-        char pattern[] = "/tmp/tamberlyx-config-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
-        sim::setDriveRoot(root);
-        ASSERT_EQ(std::system(("mkdir -p " + root + "/c/lib").c_str()), 0);
-        sim::setModulePath("c:\\lib\\Tamberlyx.dll");
-        before = sim::openCounts();
-    }
-    void TearDown() override {
-        EXPECT_EQ(sim::openCounts(), before) << sim::describe(sim::openCounts());
-        sim::clearFaults();
-        sim::setDriveRoot(savedRoot);
-        sim::setModulePath(savedModule);
-        std::system(("rm -rf " + root).c_str());
-    }
     void writeConfig(const std::string& content, const std::string& name = "Tamberlyx.cfg") {
-        std::ofstream(root + "/c/lib/" + name, std::ios::binary) << content;
+        scratch.write(name, content);
     }
     int useInfGuid() { return configHasKeyword(kKeywordUseInfGuid); }
 
-    std::string root, savedRoot, savedModule;
-    sim::Counts before;
+    enumtest::ScratchModuleDirectory scratch;
 };
 
 }  // namespace
@@ -77,7 +54,6 @@ TEST_F(ConfigFile, LongLinesArriveInPiecesOfAtMost119Characters) {
 
 TEST_F(ConfigFile, FileIsNamedAfterTheModuleAndReadAnewEachTime) {
     sim::setModulePath("c:\\lib\\v1.2\\Tamberlyx.library.dll");
-    ASSERT_EQ(std::system(("mkdir -p '" + root + "/c/lib/v1.2'").c_str()), 0);
     writeConfig("useinfguid\n", "v1.2/Tamberlyx.library.cfg");
     EXPECT_EQ(useInfGuid(), 1);
     writeConfig("\n", "v1.2/Tamberlyx.library.cfg");

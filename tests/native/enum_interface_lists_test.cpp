@@ -3,8 +3,6 @@
 // selects, and that rebuilding and clearing release everything.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -26,23 +24,12 @@ protected:
     void SetUp() override {
         clearInterfaceList(deviceInterfaceList);
         clearInterfaceList(hubInterfaceList);
-        savedRoot = sim::driveRoot();
-        savedModule = sim::modulePath();
-        char pattern[] = "/tmp/tamberlyx-lists-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
-        sim::setDriveRoot(root);
-        ASSERT_EQ(std::system(("mkdir -p " + root + "/c/lib").c_str()), 0);
-        sim::setModulePath("c:\\lib\\Tamberlyx.dll");
         enumtest::SimulatedMachineTest::SetUp();
     }
     void TearDown() override {
         clearInterfaceList(deviceInterfaceList);
         clearInterfaceList(hubInterfaceList);
         enumtest::SimulatedMachineTest::TearDown();
-        sim::setDriveRoot(savedRoot);
-        sim::setModulePath(savedModule);
-        std::system(("rm -rf " + root).c_str());
     }
 
     // Device A with the fixed class on port 1, a hub with device B on port
@@ -74,7 +61,7 @@ protected:
         return path;
     }
 
-    std::string root, savedRoot, savedModule;
+    enumtest::ScratchModuleDirectory scratch;
 };
 
 }  // namespace
@@ -104,7 +91,7 @@ TEST_F(InterfaceLists, ListsHoldPresentDevicesAndHubsInEnumerationOrder) {
 
 TEST_F(InterfaceLists, KeywordInTheConfigurationFileSelectsTheFixedClass) {
     install();
-    std::ofstream(root + "/c/lib/Tamberlyx.cfg") << "# devices\nUseInfGuid\n";
+    scratch.write("Tamberlyx.cfg", "# devices\nUseInfGuid\n");
     buildInterfaceLists();
     EXPECT_EQ(driverNames(deviceInterfaceList), std::vector<std::string>{kKeyA});
     EXPECT_EQ(findInterfaceNode(kKeyC, 0), nullptr);
@@ -112,7 +99,7 @@ TEST_F(InterfaceLists, KeywordInTheConfigurationFileSelectsTheFixedClass) {
     EXPECT_EQ(pathOf(deviceInterfaceList.first), sim::findDevice(machine, 0x1A2B, 0x0401)->fixedClassInterface.path);
 
     // Read anew at every build: without the keyword the default class is back.
-    std::ofstream(root + "/c/lib/Tamberlyx.cfg") << "useinfguid \n";
+    scratch.write("Tamberlyx.cfg", "useinfguid \n");
     clearInterfaceList(deviceInterfaceList);
     clearInterfaceList(hubInterfaceList);
     buildInterfaceLists();

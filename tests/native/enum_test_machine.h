@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/sim/faults.h"
@@ -52,6 +55,44 @@ inline sim::HostController installWithDevice(const sim::DeviceBuilder& device) {
     sim::installMachine(sim::MachineBuilder().controller(controller).build());
     return controller;
 }
+
+// A fresh drive root for the simulated machine with the library's module
+// at "c:\lib\Tamberlyx.dll", so that a test can place the configuration
+// file beside it; the previous root and module path come back afterwards.
+class ScratchModuleDirectory {
+public:
+    ScratchModuleDirectory() : savedRoot_(sim::driveRoot()), savedModule_(sim::modulePath()) {
+        static std::atomic<int> counter{0};
+        std::error_code ignored;
+        root_ = std::filesystem::temp_directory_path(ignored) /
+                ("tamberlyx-enum-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
+                 std::to_string(counter++));
+        std::filesystem::remove_all(root_, ignored);
+        std::filesystem::create_directories(root_ / "c" / "lib", ignored);
+        sim::setDriveRoot(root_.string());
+        sim::setModulePath("c:\\lib\\Tamberlyx.dll");
+    }
+    ~ScratchModuleDirectory() {
+        sim::setDriveRoot(savedRoot_);
+        sim::setModulePath(savedModule_);
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+    ScratchModuleDirectory(const ScratchModuleDirectory&) = delete;
+    ScratchModuleDirectory& operator=(const ScratchModuleDirectory&) = delete;
+
+    // Writes a file under "c:\lib" (relative path with '/' separators).
+    void write(const std::string& relativePath, const std::string& content) const {
+        std::filesystem::path file = root_ / "c" / "lib" / relativePath;
+        std::error_code ignored;
+        std::filesystem::create_directories(file.parent_path(), ignored);
+        std::ofstream(file, std::ios::binary) << content;
+    }
+
+private:
+    std::filesystem::path root_;
+    std::string savedRoot_, savedModule_;
+};
 
 // Resets faults and the journal and checks that a test leaves nothing of
 // the library's behind.
