@@ -356,7 +356,8 @@ const std::vector<std::string>& failableOperations() {
         "SetupDiEnumDeviceInfo", "SetupDiEnumDeviceInterfaces", "SetupDiGetDeviceInterfaceDetailW",
         "SetupDiGetDeviceInstanceIdA", "SetupDiGetDeviceRegistryPropertyA", "SetupDiGetDeviceRegistryPropertyW",
         "HidD_GetHidGuid", "HidD_GetAttributes", "MultiByteToWideChar", "GetModuleHandleA", "GetModuleFileNameA",
-        "fopen", "fgets", "fread"};
+        "fopen", "fgets", "fread", "HidD_GetManufacturerString", "HidD_GetProductString",
+        "HidD_GetSerialNumberString", "fputs", "fflush", "fclose"};
     return operations;
 }
 

@@ -60,8 +60,9 @@ namespace text_form {
 constexpr uint8_t kUnits = 0, kBytes = 1, kRepeated = 2, kAbsent = 3;
 }
 
-// The platform operations a kOpFailCall may make fail. Releases are left
-// out: a release that fails leaves its object behind by definition.
+// The platform operations a kOpFailCall may make fail. Destroying a
+// device information set is left out: a destroy that fails keeps its set by
+// definition. (A failed fclose still releases its stream.)
 const std::vector<std::string>& failableOperations();
 
 // What the instructions left to do after a kOpNextWalk (or the end).
