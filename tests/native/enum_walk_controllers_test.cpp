@@ -104,11 +104,14 @@ TEST_F(WalkTest, ControllerRecordHoldsItsIdentityPowerMapAndBusAddress) {
     EXPECT_EQ(info.busFunction, 2);
     for (int k = 0; k < kPowerMapSlots; ++k) {
         uint32_t expected = k == 2 ? 0u : 101u + k;
-        EXPECT_EQ(info.powerMap[k].SystemState, expected) << "slot " << k;
+        uint32_t state = info.powerMap[k].SystemState;  // a packed field, copied before it is compared
+        EXPECT_EQ(state, expected) << "slot " << k;
     }
     ASSERT_NE(info.controllerInfo, nullptr);
-    EXPECT_EQ(info.controllerInfo->PciVendorId, 0x8086u);
-    EXPECT_EQ(info.controllerInfo->ControllerFlavor, 0x2Au);
+    platform::UsbControllerInfo0 controller = *info.controllerInfo;
+    uint32_t pciVendor = controller.PciVendorId, flavor = controller.ControllerFlavor;
+    EXPECT_EQ(pciVendor, 0x8086u);
+    EXPECT_EQ(flavor, 0x2Au);
     ASSERT_NE(info.UsbDeviceProperties, nullptr);
     EXPECT_STREQ(info.UsbDeviceProperties->Service, "USBXHCI");
 }
