@@ -1,6 +1,7 @@
-// Small helpers for the walk's tests over simulated machines: a machine
-// with one device on a port of one root hub, and handles to its hub and
-// controller that close themselves.
+// Small helpers for the walk's tests over simulated machines: a controller
+// with one device on its root hub, handles that close themselves, a scratch
+// directory for the library's module, and a fixture that checks nothing of
+// the library's is left behind.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -47,13 +48,9 @@ inline platform::Handle openController(const std::string& interfacePath) {
                                  platform::kOpenExisting, 0, nullptr);
 }
 
-// One controller whose root hub (named kRootHubName) has the device on
-// port 1; returns the installed machine's controller record.
-inline sim::HostController installWithDevice(const sim::DeviceBuilder& device) {
-    sim::HostController controller =
-        sim::ControllerBuilder().rootHub(sim::HubBuilder(4).name(kRootHubName).device(1, device)).build();
-    sim::installMachine(sim::MachineBuilder().controller(controller).build());
-    return controller;
+// A controller whose root hub (named kRootHubName) has the device on port 1.
+inline sim::HostController controllerWithDevice(const sim::DeviceBuilder& device) {
+    return sim::ControllerBuilder().rootHub(sim::HubBuilder(4).name(kRootHubName).device(1, device)).build();
 }
 
 // A fresh drive root for the simulated machine with the library's module
