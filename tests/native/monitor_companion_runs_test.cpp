@@ -1,5 +1,7 @@
 // The running monitor: which device changes run the companion, with which
-// action, and that runs are waited for one at a time.
+// action, and that runs are waited for one at a time. The simulated machine
+// runs host programs on Linux only.
+#if defined(__linux__)
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -124,3 +126,5 @@ TEST_F(RunningMonitor, KeepsTheActionInPlaceWhenTheDirectoryHoldsABlank) {
             EXPECT_EQ(record.arguments, program + " | \"" + program + "\" remove");
         }
 }
+
+#endif  // __linux__

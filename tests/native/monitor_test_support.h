@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -16,6 +15,11 @@
 #include <sstream>
 #include <string>
 #include <thread>
+
+#if defined(__linux__)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "monitor/device_change_monitor.h"
 #include "platform/files.h"
@@ -62,6 +66,7 @@ inline uint32_t runMonitorToItsEnd() {
     return exitCode.get();
 }
 
+#if defined(__linux__)
 // A directory with a companion that appends "begin <count> <action>" and
 // "end <action>" to runs.log. While a file "hold" exists it waits (at most
 // ten seconds) before it ends.
@@ -103,5 +108,6 @@ private:
     std::string base_;
     std::string path_;
 };
+#endif
 
 }  // namespace monitor_test
