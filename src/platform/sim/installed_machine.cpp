@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/sim/bench.h"
+#include "platform/sim/hot_plug.h"
 #include "platform/sim/machine_index.h"
 #include "platform/sim/text.h"
 
@@ -17,6 +18,13 @@ struct InstalledMachine {
     MachineIndex index;
 };
 
+// Serialises changes with their hot-plug effects, so that these follow the
+// changes one at a time and in order.
+std::mutex& changeLock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
+
 InstalledMachine& installed() {
     static InstalledMachine* m = new InstalledMachine;  // lives as long as the process
     return *m;
@@ -29,11 +37,9 @@ void replaceLocked(InstalledMachine& m, Machine machine) {
     m.loaded = true;
 }
 
-// First use: the bench named in the environment, else the default bench.
-// A bench file that is refused leaves a machine without USB devices, and
-// says why on the standard error stream.
-void loadOnFirstUse(InstalledMachine& m) {
-    if (m.loaded) return;
+// The bench named in the environment, else the default bench; the lock is
+// held.
+void loadFromEnvironment(InstalledMachine& m) {
     std::string path = benchFileFromEnvironment();
     if (path.empty()) {
         replaceLocked(m, defaultBench());
@@ -46,6 +52,10 @@ void loadOnFirstUse(InstalledMachine& m) {
         machine = Machine();
     }
     replaceLocked(m, std::move(machine));
+}
+
+void loadOnFirstUse(InstalledMachine& m) {
+    if (!m.loaded) loadFromEnvironment(m);
 }
 
 const platform::Guid kHostControllerClass = platform::kGuidDevinterfaceUsbHostController;
@@ -170,19 +180,48 @@ Machine& LockedMachine::machine() { return installed().machine; }
 MachineIndex& LockedMachine::index() { return installed().index; }
 
 void installMachine(Machine machine) {
+    std::lock_guard<std::mutex> changing(changeLock());
     InstalledMachine& m = installed();
-    std::lock_guard<std::mutex> guard(m.lock);
-    replaceLocked(m, std::move(machine));
+    Machine before, after;
+    bool wasLoaded;
+    {
+        std::lock_guard<std::mutex> guard(m.lock);
+        wasLoaded = m.loaded;
+        if (wasLoaded) before = m.machine;
+        replaceLocked(m, std::move(machine));
+        if (wasLoaded) after = m.machine;
+    }
+    if (wasLoaded) machineChanged(before, after);
 }
 
 void installDefaultBench() { installMachine(defaultBench()); }
 
-void withMachine(const std::function<void(Machine&)>& change) {
+bool installBenchFile(const std::string& path, std::string* error) {
+    Machine machine;
+    if (!loadBenchFile(path, &machine, error)) return false;
+    installMachine(std::move(machine));
+    return true;
+}
+
+void installFromEnvironment() {
     InstalledMachine& m = installed();
     std::lock_guard<std::mutex> guard(m.lock);
-    loadOnFirstUse(m);
-    if (change) change(m.machine);
-    m.index.rebuild(m.machine);
+    loadFromEnvironment(m);
+}
+
+void withMachine(const std::function<void(Machine&)>& change) {
+    std::lock_guard<std::mutex> changing(changeLock());
+    InstalledMachine& m = installed();
+    Machine before, after;
+    {
+        std::lock_guard<std::mutex> guard(m.lock);
+        loadOnFirstUse(m);
+        before = m.machine;
+        if (change) change(m.machine);
+        m.index.rebuild(m.machine);
+        after = m.machine;
+    }
+    machineChanged(before, after);
 }
 
 Machine machineCopy() {
