@@ -10,6 +10,9 @@
 #include "monitor/device_change_monitor.h"
 #include "monitor_test_support.h"
 #include "platform/sim/faults.h"
+#include "platform/sim/hot_plug.h"
+#include "platform/sim/installed_machine.h"
+#include "platform/sim/machine_builder.h"
 #include "platform/sim/sim.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/types.h"
@@ -31,6 +34,7 @@ protected:
             EXPECT_TRUE(closeMonitor(window, thread));
             platform::CloseHandle(thread);
         }
+        if (machineReplaced) sim::installDefaultBench();
         sim::stopJournal();
         sim::clearFaults();
         sim::forgetWindowClasses();
@@ -54,6 +58,7 @@ protected:
     sim::Counts before;
     platform::Handle thread = nullptr;
     platform::Hwnd window = nullptr;
+    bool machineReplaced = false;
 };
 
 }  // namespace
@@ -108,6 +113,20 @@ TEST_F(RunningMonitor, ACompanionThatDoesNotEndHoldsBackLaterChanges) {
     companion->release();
     ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
     EXPECT_EQ(companion->runs(), "begin 1 add\nend add\nbegin 1 remove\nend remove\n");
+}
+
+TEST_F(RunningMonitor, RunsTheCompanionWhenADeviceIsUnpluggedAndPluggedAgain) {
+    sim::Device loop = sim::DeviceBuilder(0x1A2B, 0x0001).strings("Maker", "Loop", "SN1").winUsb().build();
+    machineReplaced = true;
+    sim::installMachine(
+        sim::MachineBuilder().controller(sim::ControllerBuilder().rootHub(sim::HubBuilder(4).device(1, loop))).build());
+    start();
+    ASSERT_TRUE(sim::unplugDevice({0, 1}));
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    EXPECT_EQ(companion->runs(), "begin 1 remove\nend remove\n");
+    ASSERT_TRUE(sim::plugDevice({0, 3}, loop));
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    EXPECT_EQ(companion->runs(), "begin 1 remove\nend remove\nbegin 1 add\nend add\n");
 }
 
 TEST_F(RunningMonitor, KeepsTheActionInPlaceWhenTheDirectoryHoldsABlank) {
