@@ -52,6 +52,10 @@ struct DeviceEntry {
     int32_t getDescriptor(uint8_t* data, int32_t descriptorType, int32_t stringKind, int32_t length);
 };
 
+// True when every text the source holds reached the copy (a copy can come
+// back without a text when its allocation failed).
+bool copyIsComplete(const DeviceEntry& source, const DeviceEntry& copy);
+
 // Frees an entry made by the walk or a list: its five texts (C-runtime
 // allocations), then the entry itself (process heap); the reference is
 // cleared. Open handles are not closed here.

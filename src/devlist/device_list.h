@@ -1,4 +1,5 @@
-// A numbered device list and its vendor filter chain.
+// A numbered device list and its vendor filter chain. Lists, filter records
+// and entries are zero-filled process-heap blocks.
 #pragma once
 
 #include <cstdint>
@@ -20,3 +21,11 @@ struct DeviceList {
     // True when a record of the filter chain holds exactly this value.
     bool matchesFilter(uint16_t value) const;
 };
+
+// Releases a chain of entries with every text they hold; first is cleared.
+void releaseEntryChain(DeviceEntry*& first);
+// Releases a chain of filter records; first is cleared.
+void releaseFilterChain(DeviceFilter*& first);
+// Releases a list that is no longer linked anywhere: its filter chain, its
+// entries with their texts, then the record itself; the reference is cleared.
+void releaseDeviceList(DeviceList*& list);

@@ -9,11 +9,17 @@
 
 namespace DeviceListRegistry {
 
-int32_t create(int32_t vendorFilter);  // the new or reused list id
+// What create answers when no list record (or its filter) could be
+// allocated: no id is used up and nothing is kept.
+constexpr int32_t kNoListMade = -1;
+
+int32_t create(int32_t vendorFilter);  // the new or reused list id, or kNoListMade
 int32_t update(int32_t listId);        // 0, ListNotFound or NoLists
 int32_t release(int32_t listId);       // 0, ListNotFound or NoLists
 DeviceEntry* nextEntry(int32_t listId, DeviceEntry* previous);
 DeviceEntry* entryAt(int32_t listId, int32_t position);
+// The first entry, in index order, whose presence changed since it was last
+// reported; the selector is not used.
 DeviceEntry* findChange(int32_t listId, int32_t selector);
 
 }  // namespace DeviceListRegistry

@@ -19,7 +19,8 @@ void formatDescriptionRecord(const DeviceEntry& entry, char (&buffer)[kDescripti
 // does without flags (bytes that are not UTF-8 become U+FFFD).
 std::u16string recordToUtf16(const char* record);
 
-// The record of the entry (empty string when there is none).
+// The record of the entry as a Java string (the empty string when there is
+// no entry).
 jstring deviceInfoString(JNIEnv* env, const DeviceEntry* entry);
 // The record of an entry whose presence changed since it was last reported,
 // marking it reported; the empty string when there is nothing to report.

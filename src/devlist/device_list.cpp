@@ -1,0 +1,34 @@
+// Vendor filter matching and the release of what a device list owns.
+#include "devlist/device_list.h"
+
+#include "platform/kernel.h"
+
+bool DeviceList::matchesFilter(uint16_t value) const {
+    for (const DeviceFilter* record = filter; record != nullptr; record = record->next)
+        if (record->vendorId == value) return true;
+    return false;
+}
+
+void releaseEntryChain(DeviceEntry*& first) {
+    while (first != nullptr) {
+        DeviceEntry* entry = first;
+        first = entry->next;
+        releaseDeviceEntry(entry);
+    }
+}
+
+void releaseFilterChain(DeviceFilter*& first) {
+    while (first != nullptr) {
+        DeviceFilter* record = first;
+        first = record->next;
+        platform::HeapFreeBlock(record);
+    }
+}
+
+void releaseDeviceList(DeviceList*& list) {
+    if (list == nullptr) return;
+    releaseFilterChain(list->filter);
+    releaseEntryChain(list->firstEntry);
+    platform::HeapFreeBlock(list);
+    list = nullptr;
+}
