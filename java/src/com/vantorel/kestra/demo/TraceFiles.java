@@ -18,8 +18,9 @@ final class TraceFiles {
     /** The key file the library looks for, and the base path of the trace files it names. */
     static final String KEY_FILE = "c:\\temp\\tolvwinusbdebug.key";
     static final String TRACE_BASE = "c:\\temp\\demo-trace";
-    /** Lines of the first trace file printed; the rest stay in the file. */
-    private static final int SHOWN_LINES = 60;
+    /** Lines printed from the start and the end of the first trace file; the rest stay in the file. */
+    private static final int HEAD_LINES = 24;
+    private static final int TAIL_LINES = 8;
 
     private final Path temp;
 
@@ -50,12 +51,13 @@ final class TraceFiles {
         List<String> lines = Files.readAllLines(first, StandardCharsets.ISO_8859_1);
         report.blank();
         report.line("%s:", first.getFileName());
-        for (String line : lines.subList(0, Math.min(SHOWN_LINES, lines.size()))) {
-            report.line("  | %s", line);
+        if (lines.size() <= HEAD_LINES + TAIL_LINES) {
+            lines.forEach(line -> report.line("  | %s", line));
+            return;
         }
-        if (lines.size() > SHOWN_LINES) {
-            report.line("  | ... %d more lines in the file", lines.size() - SHOWN_LINES);
-        }
+        lines.subList(0, HEAD_LINES).forEach(line -> report.line("  | %s", line));
+        report.line("  | ... %d lines more in the file ...", lines.size() - HEAD_LINES - TAIL_LINES);
+        lines.subList(lines.size() - TAIL_LINES, lines.size()).forEach(line -> report.line("  | %s", line));
     }
 
     /** Whether the run wrote any trace file. */
