@@ -1,26 +1,207 @@
-// Opening paths and USB requests on the simulated machine. Nothing can be
-// opened on it yet.
+// Opening paths of the simulated machine and the buffered I/O controls sent
+// to what was opened.
 #include "platform/usb_requests.h"
 
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <vector>
+
 #include "platform/files.h"
+#include "platform/sim/driver_answers.h"
 #include "platform/sim/faults.h"
+#include "platform/sim/text.h"
+#include "platform/sim/usb_handles.h"
+
+namespace sim {
+namespace {
+
+struct ShareRecord {
+    const UsbOpenObject* owner;
+    uint32_t access;
+    uint32_t shareMode;
+};
+
+struct ShareTable {
+    std::mutex lock;
+    std::map<std::string, std::vector<ShareRecord>> opens;  // by identity
+};
+
+ShareTable& shares() {
+    static ShareTable* t = new ShareTable;
+    return *t;
+}
+
+constexpr uint32_t kReadAccess = platform::kGenericRead;
+constexpr uint32_t kWriteAccess = platform::kGenericWrite;
+
+// The rule of the Windows I/O manager: a new open must share what every
+// existing open does, and every existing open must share what the new one
+// does.
+bool conflicts(const ShareRecord& existing, uint32_t access, uint32_t shareMode) {
+    if ((access & kReadAccess) && !(existing.shareMode & platform::kFileShareRead)) return true;
+    if ((access & kWriteAccess) && !(existing.shareMode & platform::kFileShareWrite)) return true;
+    if ((existing.access & kReadAccess) && !(shareMode & platform::kFileShareRead)) return true;
+    if ((existing.access & kWriteAccess) && !(shareMode & platform::kFileShareWrite)) return true;
+    return false;
+}
+
+std::string hex(uint64_t value) {
+    std::ostringstream s;
+    s << "0x" << std::hex << value;
+    return s.str();
+}
+
+platform::Handle openPath(const char* operation, const std::string& path, uint32_t access, uint32_t shareMode,
+                          uint32_t disposition, uint32_t flags) {
+    if (failHere(operation, path + " access=" + hex(access) + " share=" + hex(shareMode) + " flags=" + hex(flags)))
+        return platform::invalidHandle();
+    if (disposition != platform::kOpenExisting) {
+        platform::SetLastError(platform::kErrorAccessDenied);
+        return platform::invalidHandle();
+    }
+    auto object = std::make_shared<UsbOpenObject>();
+    {
+        LockedMachine locked;
+        const Target* target = locked.index().find(path);
+        if (target == nullptr) {
+            platform::SetLastError(platform::kErrorFileNotFound);
+            return platform::invalidHandle();
+        }
+        if (uint32_t error = target->openError()) {
+            platform::SetLastError(error);
+            return platform::invalidHandle();
+        }
+        object->kind = target->kind;
+        object->identity = target->identity;
+    }
+    object->path = path;
+    object->access = access;
+    object->shareMode = shareMode;
+    object->flags = flags;
+    {
+        std::lock_guard<std::mutex> guard(shares().lock);
+        std::vector<ShareRecord>& records = shares().opens[object->identity];
+        for (const ShareRecord& record : records) {
+            if (conflicts(record, access, shareMode)) {
+                platform::SetLastError(platform::kErrorSharingViolation);
+                return platform::invalidHandle();
+            }
+        }
+        records.push_back({object.get(), access, shareMode});
+    }
+    platform::SetLastError(platform::kErrorSuccess);
+    return openHandle(object);
+}
+
+}  // namespace
+
+void UsbOpenObject::onClose() {
+    std::lock_guard<std::mutex> guard(shares().lock);
+    auto it = shares().opens.find(identity);
+    if (it == shares().opens.end()) return;
+    std::vector<ShareRecord>& records = it->second;
+    for (auto r = records.begin(); r != records.end(); ++r) {
+        if (r->owner == this) {
+            records.erase(r);
+            break;
+        }
+    }
+    if (records.empty()) shares().opens.erase(it);
+}
+
+std::shared_ptr<UsbOpenObject> findUsbOpen(platform::Handle handle) { return findHandleAs<UsbOpenObject>(handle); }
+
+const Target* targetOf(LockedMachine& machine, const UsbOpenObject& open) {
+    const Target* target = machine.index().find(open.path);
+    if (target != nullptr && target->identity == open.identity) return target;
+    return machine.index().findIdentity(open.identity);
+}
+
+int openCountOf(const std::string& identity) {
+    std::lock_guard<std::mutex> guard(shares().lock);
+    auto it = shares().opens.find(identity);
+    return it == shares().opens.end() ? 0 : static_cast<int>(it->second.size());
+}
+
+}  // namespace sim
 
 namespace platform {
 
-Handle CreateFileA(const char* path, uint32_t, uint32_t, void*, uint32_t, uint32_t, Handle) {
-    sim::failHere("CreateFileA", path == nullptr ? "(null)" : path);
-    SetLastError(kErrorFileNotFound);
-    return invalidHandle();
+Handle CreateFileA(const char* path, uint32_t access, uint32_t shareMode, void*, uint32_t disposition,
+                   uint32_t flags, Handle) {
+    if (path == nullptr) {
+        sim::failHere("CreateFileA", "(null)");
+        SetLastError(kErrorInvalidParameter);
+        return invalidHandle();
+    }
+    return sim::openPath("CreateFileA", path, access, shareMode, disposition, flags);
 }
-Handle CreateFileW(const char16_t*, uint32_t, uint32_t, void*, uint32_t, uint32_t, Handle) {
-    sim::failHere("CreateFileW");
-    SetLastError(kErrorFileNotFound);
-    return invalidHandle();
+
+Handle CreateFileW(const char16_t* path, uint32_t access, uint32_t shareMode, void*, uint32_t disposition,
+                   uint32_t flags, Handle) {
+    if (path == nullptr) {
+        sim::failHere("CreateFileW", "(null)");
+        SetLastError(kErrorInvalidParameter);
+        return invalidHandle();
+    }
+    return sim::openPath("CreateFileW", sim::utf16ToUtf8(path), access, shareMode, disposition, flags);
 }
-bool DeviceIoControl(Handle, uint32_t, void*, uint32_t, void*, uint32_t, uint32_t*, Overlapped*) {
-    sim::failHere("DeviceIoControl");
-    SetLastError(kErrorInvalidHandle);
-    return false;
+
+bool DeviceIoControl(Handle device, uint32_t code, void* inBuffer, uint32_t inSize, void* outBuffer,
+                     uint32_t outSize, uint32_t* bytesReturned, Overlapped*) {
+    std::shared_ptr<sim::UsbOpenObject> open = sim::findUsbOpen(device);
+    // The port or the request the call is about, for the journal.
+    std::string summary = sim::requestName(code, open ? open->kind : sim::TargetKind::Device);
+    if (inBuffer != nullptr && inSize >= 4 && open && open->kind == sim::TargetKind::Hub &&
+        code != kIoctlUsbGetNodeInformation) {
+        uint32_t port = 0;
+        std::memcpy(&port, inBuffer, 4);
+        summary += " port=" + std::to_string(port);
+    }
+    summary += " in=" + std::to_string(inSize) + " out=" + std::to_string(outSize);
+    if (bytesReturned != nullptr) *bytesReturned = 0;
+    if (sim::failHere("DeviceIoControl", summary)) return false;
+    if (!open) {
+        SetLastError(kErrorInvalidHandle);
+        return false;
+    }
+    if ((inBuffer == nullptr && inSize != 0) || (outBuffer == nullptr && outSize != 0)) {
+        SetLastError(sim::kErrorInvalidUserBuffer);
+        return false;
+    }
+
+    sim::BufferedRequest request;
+    request.inSize = inSize;
+    request.outSize = outSize;
+    request.system.assign(inSize > outSize ? inSize : outSize, 0);
+    if (inSize != 0) std::memcpy(request.system.data(), inBuffer, inSize);
+
+    uint32_t error;
+    {
+        sim::LockedMachine locked;
+        const sim::Target* target = sim::targetOf(locked, *open);
+        if (target == nullptr) {
+            error = kErrorDeviceNotConnected;
+        } else if (target->kind == sim::TargetKind::Controller) {
+            error = sim::answerControllerRequest(*target->controller, code, request);
+        } else if (target->kind == sim::TargetKind::Hub) {
+            error = sim::answerHubRequest(*target->hub, locked.index(), code, request);
+        } else {
+            error = sim::kErrorInvalidFunction;
+        }
+    }
+    if (error != 0) {
+        SetLastError(error);
+        return false;
+    }
+    // What the driver says it returned is reported as it is; what is copied
+    // back never exceeds the output buffer.
+    uint32_t copy = request.bytesReturned < outSize ? request.bytesReturned : outSize;
+    if (copy != 0) std::memcpy(outBuffer, request.system.data(), copy);
+    if (bytesReturned != nullptr) *bytesReturned = request.bytesReturned;
+    return true;
 }
 
 }  // namespace platform

@@ -1,0 +1,198 @@
+#include "platform/sim/installed_machine.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/sim/bench.h"
+#include "platform/sim/machine_index.h"
+#include "platform/sim/text.h"
+
+namespace sim {
+namespace {
+
+struct InstalledMachine {
+    std::mutex lock;
+    bool loaded = false;
+    Machine machine;
+    MachineIndex index;
+};
+
+InstalledMachine& installed() {
+    static InstalledMachine* m = new InstalledMachine;  // lives as long as the process
+    return *m;
+}
+
+// The one place where the machine is swapped; the lock is held.
+void replaceLocked(InstalledMachine& m, Machine machine) {
+    m.machine = std::move(machine);
+    m.index.rebuild(m.machine);
+    m.loaded = true;
+}
+
+// First use: the bench named in the environment, else the default bench.
+// A bench file that is refused leaves a machine without USB devices, and
+// says why on the standard error stream.
+void loadOnFirstUse(InstalledMachine& m) {
+    if (m.loaded) return;
+    std::string path = benchFileFromEnvironment();
+    if (path.empty()) {
+        replaceLocked(m, defaultBench());
+        return;
+    }
+    Machine machine;
+    std::string error;
+    if (!loadBenchFile(path, &machine, &error)) {
+        std::fprintf(stderr, "simulated USB machine: bench refused: %s\n", error.c_str());
+        machine = Machine();
+    }
+    replaceLocked(m, std::move(machine));
+}
+
+const platform::Guid kHostControllerClass = platform::kGuidDevinterfaceUsbHostController;
+const platform::Guid kHubClass = platform::kGuidDevinterfaceUsbHub;
+const platform::Guid kDeviceClass = platform::kGuidDevinterfaceUsbDevice;
+const platform::Guid kFixedClass = platform::kGuidFixedDeviceInterfaceClass;
+const platform::Guid kHidClass = platform::kGuidDevinterfaceHid;
+
+}  // namespace
+
+uint32_t Target::openError() const {
+    switch (kind) {
+        case TargetKind::Controller: return controller->openError;
+        case TargetKind::Hub: return hub->openError;
+        case TargetKind::Device: return device->openError;
+        case TargetKind::HidInterface: return hid->openError;
+    }
+    return 0;
+}
+
+std::string normalisePath(const std::string& path) {
+    std::string out = lowerAscii(path);
+    if (out.rfind("\\\\.\\", 0) == 0) out[2] = '?';
+    return out;
+}
+
+void MachineIndex::rebuild(Machine& machine) {
+    byPath.clear();
+    nodes.clear();
+    addresses.clear();
+
+    // The first object named by a path keeps it.
+    auto addPath = [this](const std::string& path, const Target& target) {
+        if (!path.empty()) byPath.emplace(normalisePath(path), target);
+    };
+    auto addNode = [this](const DevNode& node, std::vector<std::pair<platform::Guid, const InterfaceAnswer*>> ifs) {
+        IndexedNode entry;
+        entry.node = &node;
+        for (auto& i : ifs)
+            if (!i.second->path.empty()) entry.interfaces.push_back(i);
+        nodes.push_back(entry);
+    };
+
+    for (HostController& c : machine.controllers) {
+        Target controller;
+        controller.kind = TargetKind::Controller;
+        controller.controller = &c;
+        controller.identity = "controller:" + normalisePath(c.interface.path);
+        addPath(c.interface.path, controller);
+        addNode(c.node, {{kHostControllerClass, &c.interface}});
+
+        Target root;
+        root.kind = TargetKind::Hub;
+        root.controller = &c;
+        root.hub = &c.rootHub;
+        root.identity = "hub:" + normalisePath("\\\\?\\" + c.rootHub.name);
+        if (!c.rootHub.name.empty()) addPath("\\\\?\\" + c.rootHub.name, root);
+        addPath(c.rootHub.interface.path, root);
+        addNode(c.rootHubNode, {{kHubClass, &c.rootHub.interface}});
+
+        uint16_t nextAddress = 1;
+        std::function<void(std::vector<Port>&)> walk = [&](std::vector<Port>& ports) {
+            for (Port& port : ports) {
+                if (!port.device) continue;
+                Device& d = *port.device;
+                addresses[&d] = d.address != 0 ? d.address : nextAddress;
+                ++nextAddress;
+
+                Target device;
+                device.controller = &c;
+                device.device = &d;
+                if (d.isHub) {
+                    device.kind = TargetKind::Hub;
+                    device.hub = &d.hub;
+                    device.identity = "hub:" + normalisePath("\\\\?\\" + d.hub.name);
+                    if (!d.hub.name.empty()) addPath("\\\\?\\" + d.hub.name, device);
+                    addPath(d.hub.interface.path, device);
+                } else {
+                    device.kind = TargetKind::Device;
+                    const std::string& primary =
+                        d.usbInterface.path.empty() ? d.fixedClassInterface.path : d.usbInterface.path;
+                    device.identity = "device:" + normalisePath(primary);
+                }
+                addPath(d.usbInterface.path, device);
+                addPath(d.fixedClassInterface.path, device);
+                std::vector<std::pair<platform::Guid, const InterfaceAnswer*>> ifs = {
+                    {kDeviceClass, &d.usbInterface}, {kFixedClass, &d.fixedClassInterface}};
+                if (d.isHub) ifs.push_back({kHubClass, &d.hub.interface});
+                addNode(d.node, ifs);
+
+                for (HidInterface& h : d.hidInterfaces) {
+                    Target hid;
+                    hid.kind = TargetKind::HidInterface;
+                    hid.controller = &c;
+                    hid.device = &d;
+                    hid.hid = &h;
+                    hid.identity = "hid:" + normalisePath(h.interface.path);
+                    addPath(h.interface.path, hid);
+                    addNode(h.node, {{kHidClass, &h.interface}});
+                }
+                if (d.isHub) walk(d.hub.ports);
+            }
+        };
+        walk(c.rootHub.ports);
+    }
+    for (DevNode& node : machine.otherDevices) addNode(node, {});
+}
+
+const Target* MachineIndex::find(const std::string& path) const {
+    auto it = byPath.find(normalisePath(path));
+    return it == byPath.end() ? nullptr : &it->second;
+}
+
+const Target* MachineIndex::findIdentity(const std::string& identity) const {
+    for (const auto& entry : byPath)
+        if (entry.second.identity == identity) return &entry.second;
+    return nullptr;
+}
+
+LockedMachine::LockedMachine() : guard_(installed().lock) { loadOnFirstUse(installed()); }
+Machine& LockedMachine::machine() { return installed().machine; }
+MachineIndex& LockedMachine::index() { return installed().index; }
+
+void installMachine(Machine machine) {
+    InstalledMachine& m = installed();
+    std::lock_guard<std::mutex> guard(m.lock);
+    replaceLocked(m, std::move(machine));
+}
+
+void installDefaultBench() { installMachine(defaultBench()); }
+
+void withMachine(const std::function<void(Machine&)>& change) {
+    InstalledMachine& m = installed();
+    std::lock_guard<std::mutex> guard(m.lock);
+    loadOnFirstUse(m);
+    if (change) change(m.machine);
+    m.index.rebuild(m.machine);
+}
+
+Machine machineCopy() {
+    LockedMachine locked;
+    return locked.machine();
+}
+
+std::string benchFileFromEnvironment() {
+    const char* path = std::getenv("TAMBERLYX_BENCH");
+    return path == nullptr ? std::string() : std::string(path);
+}
+
+}  // namespace sim

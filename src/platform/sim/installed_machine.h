@@ -1,0 +1,31 @@
+// The machine the simulated platform answers for, process-wide.
+//
+// On first use it is the bench file named by the environment variable
+// TAMBERLYX_BENCH, or the built-in default bench when none is named. Tests
+// install their own machine; hot-plug replaces it. Every platform call
+// looks at the machine under one lock.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/sim/machine.h"
+
+namespace sim {
+
+// Replaces the installed machine. Handles and device information sets
+// taken earlier stay valid as handles; requests on a handle whose object is
+// gone from the new machine fail with ERROR_DEVICE_NOT_CONNECTED.
+void installMachine(Machine machine);
+void installDefaultBench();
+// Runs the function on the installed machine under its lock and re-reads
+// the machine's structure afterwards. The function must not call platform
+// operations.
+void withMachine(const std::function<void(Machine&)>& change);
+// A copy of the installed machine.
+Machine machineCopy();
+
+// The bench file named by TAMBERLYX_BENCH ("" when none).
+std::string benchFileFromEnvironment();
+
+}  // namespace sim
