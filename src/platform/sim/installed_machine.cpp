@@ -29,11 +29,9 @@ void replaceLocked(InstalledMachine& m, Machine machine) {
     m.loaded = true;
 }
 
-// First use: the bench named in the environment, else the default bench.
-// A bench file that is refused leaves a machine without USB devices, and
-// says why on the standard error stream.
-void loadOnFirstUse(InstalledMachine& m) {
-    if (m.loaded) return;
+// The bench named in the environment, else the default bench; the lock is
+// held.
+void loadFromEnvironment(InstalledMachine& m) {
     std::string path = benchFileFromEnvironment();
     if (path.empty()) {
         replaceLocked(m, defaultBench());
@@ -46,6 +44,10 @@ void loadOnFirstUse(InstalledMachine& m) {
         machine = Machine();
     }
     replaceLocked(m, std::move(machine));
+}
+
+void loadOnFirstUse(InstalledMachine& m) {
+    if (!m.loaded) loadFromEnvironment(m);
 }
 
 const platform::Guid kHostControllerClass = platform::kGuidDevinterfaceUsbHostController;
@@ -176,6 +178,19 @@ void installMachine(Machine machine) {
 }
 
 void installDefaultBench() { installMachine(defaultBench()); }
+
+bool installBenchFile(const std::string& path, std::string* error) {
+    Machine machine;
+    if (!loadBenchFile(path, &machine, error)) return false;
+    installMachine(std::move(machine));
+    return true;
+}
+
+void installFromEnvironment() {
+    InstalledMachine& m = installed();
+    std::lock_guard<std::mutex> guard(m.lock);
+    loadFromEnvironment(m);
+}
 
 void withMachine(const std::function<void(Machine&)>& change) {
     InstalledMachine& m = installed();

@@ -18,6 +18,13 @@ namespace sim {
 // gone from the new machine fail with ERROR_DEVICE_NOT_CONNECTED.
 void installMachine(Machine machine);
 void installDefaultBench();
+// Reads a bench file and installs its machine; false with *error set (and
+// the installed machine unchanged) when the file is refused.
+bool installBenchFile(const std::string& path, std::string* error);
+// What first use does: the bench named by TAMBERLYX_BENCH, else the default
+// bench. A named bench that is refused leaves a machine without USB
+// devices, and the reason is written to the standard error stream.
+void installFromEnvironment();
 // Runs the function on the installed machine under its lock and re-reads
 // the machine's structure afterwards. The function must not call platform
 // operations.

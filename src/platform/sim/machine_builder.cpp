@@ -35,8 +35,10 @@ std::string driverKeyFor(const char* classGuid, uint32_t number) {
 
 // The part of an instance id that Windows derives when a device has no
 // usable serial number.
-std::string generatedInstanceSuffix(uint32_t prefix, uint32_t number) {
-    return format("%u&%x&0&", prefix, (number * 0x9E3779B1u) & 0x0FFFFFFFu) + format("%u", number);
+// The hash part is unique per number; the tail is the port or the
+// collection number.
+std::string generatedInstanceSuffix(uint32_t prefix, uint32_t number, const std::string& tail) {
+    return format("%u&%x&0&", prefix, (number * 0x9E3779B1u) & 0x0FFFFFFFu) + tail;
 }
 
 // "\\?\" + the instance id with '\' as '#', lower case, + "#" + class.
@@ -261,6 +263,10 @@ DeviceBuilder::DeviceBuilder(uint16_t vendorId, uint16_t productId) : number_(ne
     device_.node.setupClass = "USBDevice";
 }
 
+DeviceBuilder& DeviceBuilder::identity(uint32_t number) {
+    number_ = number;
+    return *this;
+}
 DeviceBuilder& DeviceBuilder::release(uint16_t bcdDevice) {
     device_.descriptor.bcdDevice = bcdDevice;
     return *this;
@@ -447,7 +453,7 @@ Device DeviceBuilder::build() const {
     std::string serial;
     if (d.iSerialNumber != 0)
         if (std::optional<std::string> text = firstText(d.iSerialNumber)) serial = *text;
-    std::string suffix = usableSerial(serial) ? serial : generatedInstanceSuffix(6, number_);
+    std::string suffix = usableSerial(serial) ? serial : generatedInstanceSuffix(6, number_, format("%u", number_ % 8 + 1));
     if (!instanceIdGiven_) device.node.instanceId = "USB\\" + ids + "\\" + suffix;
     device.node.hardwareIds = {"USB\\" + ids + "&REV_" + hex4(d.bcdDevice), "USB\\" + ids};
     device.node.description = descriptionGiven_.empty() ? "USB Device" : descriptionGiven_;
@@ -466,7 +472,7 @@ Device DeviceBuilder::build() const {
         if (d.iManufacturer != 0) h.manufacturer = firstText(d.iManufacturer);
         if (d.iProduct != 0) h.product = firstText(d.iProduct);
         if (d.iSerialNumber != 0) h.serialNumber = firstText(d.iSerialNumber);
-        std::string hidInstance = "HID\\" + ids + "\\" + generatedInstanceSuffix(7, number_) + format("%04u", k);
+        std::string hidInstance = "HID\\" + ids + "\\" + generatedInstanceSuffix(7, number_, format("%04u", k));
         h.node.instanceId = hidInstance;
         h.node.description = "HID-compliant vendor-defined device";
         h.node.hardwareIds = {"HID\\" + ids + "&REV_" + hex4(d.bcdDevice), "HID\\" + ids};
@@ -493,13 +499,19 @@ Device DeviceBuilder::build() const {
 // Host controllers and machines
 // ---------------------------------------------------------------------------
 
-ControllerBuilder::ControllerBuilder() : number_(nextNumber()) {
+ControllerBuilder::ControllerBuilder() : number_(nextNumber()), rootNumber_(nextNumber()) {
     controller_.powerMap = defaultPowerMap();
     controller_.node.busNumber = 0;
     controller_.node.address = (0x14u << 16) | 0u;
     controller_.node.description = "USB xHCI Compliant Host Controller";
     controller_.node.service = "USBXHCI";
     controller_.node.setupClass = "USB";
+}
+
+ControllerBuilder& ControllerBuilder::identity(uint32_t number) {
+    number_ = number;
+    rootNumber_ = number + 1;
+    return *this;
 }
 
 ControllerBuilder& ControllerBuilder::pci(uint16_t vendorId, uint16_t deviceId, uint32_t subsystemId,
@@ -563,17 +575,17 @@ HostController ControllerBuilder::build() const {
         c.node.busNumber.reset();
         c.node.address.reset();
     }
-    if (!driverKeyGiven_) c.driverKey = driverKeyFor(kUsbClassGuid, number_ * 1000);
-    c.node.driver = c.driverKey;
+    if (!driverKeyGiven_) c.driverKey = driverKeyFor(kUsbClassGuid, number_);
+    if (!c.driverKey.empty()) c.node.driver = c.driverKey;
     c.interface.path = interfacePathFor(*c.node.instanceId, kHostControllerInterfaceGuid);
 
-    std::string rootInstance = format("USB\\ROOT_HUB30\\4&%x&0&0", (number_ * 0xC2B2AE35u) & 0x0FFFFFFFu);
+    std::string rootInstance = format("USB\\ROOT_HUB30\\4&%x&0&0", (rootNumber_ * 0xC2B2AE35u) & 0x0FFFFFFFu);
     c.rootHubNode.instanceId = rootInstance;
     c.rootHubNode.description = "USB Root Hub (USB 3.0)";
     c.rootHubNode.hardwareIds = {"USB\\ROOT_HUB30", "USB\\ROOT_HUB"};
     c.rootHubNode.service = "USBHUB3";
     c.rootHubNode.setupClass = "USB";
-    c.rootHubNode.driver = driverKeyFor(kUsbClassGuid, number_ * 1000 + 1);
+    c.rootHubNode.driver = driverKeyFor(kUsbClassGuid, rootNumber_);
     std::string rootName;
     for (char ch : rootInstance) rootName += ch == '\\' ? '#' : ch;
     c.rootHub = rootHub_.build(rootName + "#" + kHubInterfaceGuid);
@@ -599,7 +611,10 @@ MachineBuilder& MachineBuilder::otherDevice(const DevNode& node) {
 Machine MachineBuilder::build() const { return machine_; }
 
 DevNode otherDeviceNode(const std::string& description, const std::string& setupClass) {
-    uint32_t number = nextNumber();
+    return otherDeviceNode(description, setupClass, nextNumber());
+}
+
+DevNode otherDeviceNode(const std::string& description, const std::string& setupClass, uint32_t number) {
     DevNode node;
     node.instanceId = "ROOT\\" + upperAscii(setupClass) + "\\" + format("%04u", number);
     node.description = description;

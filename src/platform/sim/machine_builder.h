@@ -91,6 +91,10 @@ public:
     // ids, setup class "USBDevice" and a driver key, but no service.
     DeviceBuilder(uint16_t vendorId, uint16_t productId);
 
+    // The number the generated names, paths and driver keys derive from
+    // (drawn from a process-wide counter unless set; bench files set it from
+    // the device's place so that a re-read bench names things the same).
+    DeviceBuilder& identity(uint32_t number);
     DeviceBuilder& release(uint16_t bcdDevice);
     DeviceBuilder& usbVersion(uint16_t bcdUsb);
     DeviceBuilder& speed(Speed speed);
@@ -166,6 +170,8 @@ class ControllerBuilder {
 public:
     // A PCI xHCI controller with a four-port root hub and no devices.
     ControllerBuilder();
+    // As DeviceBuilder::identity; the root hub takes number + 1.
+    ControllerBuilder& identity(uint32_t number);
     ControllerBuilder& pci(uint16_t vendorId, uint16_t deviceId, uint32_t subsystemId, uint8_t revision);
     // A controller that is not on PCI, e.g. "ACPI\VTRL0D10\0".
     ControllerBuilder& instanceId(const std::string& instanceId);
@@ -176,7 +182,7 @@ public:
     HostController build() const;
 
 private:
-    uint32_t number_;
+    uint32_t number_, rootNumber_;
     HostController controller_;
     HubBuilder rootHub_{4};
     bool pci_ = true;
@@ -201,6 +207,7 @@ private:
 // A device node outside the USB tree (a disk, a display adapter), for the
 // set of all present devices.
 DevNode otherDeviceNode(const std::string& description, const std::string& setupClass);
+DevNode otherDeviceNode(const std::string& description, const std::string& setupClass, uint32_t number);
 
 // Finds the first device of the machine with the ids (depth-first, in port
 // order), or null.
