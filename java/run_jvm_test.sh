@@ -2,10 +2,19 @@
 # Runs one JUnit test class through a real JVM with -Xcheck:jni, over a
 # simulated machine of its own, and fails on any JNI warning the JVM prints
 # (it prints them to standard output and still exits 0).
+#
+# A test class Foo with a bench file test/benches/Foo.json runs over a copy
+# of that bench, $work/bench.json, which the test may rewrite to plug and
+# unplug devices; other classes run over the built-in bench.
 set -uo pipefail
 java=$1 library=$2 classpath=$3 test_class=$4 work=$5
 rm -rf "$work" && mkdir -p "$work"
 export TAMBERLYX_SIM_ROOT="$work/machine"
+bench="$(dirname "$0")/test/benches/${test_class##*.}.json"
+if [ -f "$bench" ]; then
+  cp "$bench" "$work/bench.json"
+  export TAMBERLYX_BENCH="$work/bench.json"
+fi
 export TAMBERLYX_SIM_SHM="/tamberlyx-test-$$"
 output="$work/jvm-output.txt"
 "$java" -Xcheck:jni -Dtamberlyx.library="$library" -Dtamberlyx.work="$work" \

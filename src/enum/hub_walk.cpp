@@ -1,0 +1,77 @@
+// Opening one hub by name and walking its ports.
+#include "enum/hub_walk.h"
+
+#include "enum/bounded_text.h"
+#include "enum/walk_trace.h"
+#include "platform/files.h"
+#include "platform/kernel.h"
+#include "platform/usb_requests.h"
+
+namespace {
+
+constexpr const char* kDevicePrefix = "\\\\.\\";  // "\\.\"
+constexpr size_t kPrefixMaximum = 200;
+
+// "\\.\" + the hub name in a new process-heap text, or null.
+char* hubPath(const char* hubName, size_t length) {
+    size_t prefixLength = 0;
+    if (boundedLength(kDevicePrefix, kPrefixMaximum, &prefixLength) < 0) return nullptr;
+    size_t size = length + prefixLength + 1;
+    auto* path = static_cast<char*>(platform::HeapAllocZero(size));
+    if (path == nullptr) return nullptr;
+    if (boundedCopy(path, size, kDevicePrefix, prefixLength) < 0 || boundedAppend(path, size, hubName, length) < 0) {
+        platform::HeapFreeBlock(path);
+        return nullptr;
+    }
+    return path;
+}
+
+// Opens the hub (the path is released right after), asks for its node
+// information and walks its ports.
+void walkHub(char* path) {
+    walktrace::tag("Eh05");
+    walktrace::text(path, "hubPath");
+    platform::Handle hub = platform::CreateFileA(path, platform::kGenericWrite, platform::kFileShareWrite, nullptr,
+                                                 platform::kOpenExisting, 0, nullptr);
+    uint32_t openError = platform::GetLastError();
+    platform::HeapFreeBlock(path);
+    if (!platform::isValidHandle(hub)) {
+        walktrace::tag("Eh07!");
+        walktrace::code(openError);
+        return;
+    }
+    auto* node =
+        static_cast<platform::UsbNodeInformation*>(platform::HeapAllocZero(sizeof(platform::UsbNodeInformation)));
+    if (node == nullptr) {
+        walktrace::tag("Eh10!");
+        platform::CloseHandle(hub);
+        return;
+    }
+    uint32_t returned = 0;
+    if (!platform::DeviceIoControl(hub, platform::kIoctlUsbGetNodeInformation, node, sizeof *node, node,
+                                   sizeof *node, &returned, nullptr)) {
+        walktrace::tag("Eh13!");
+        walktrace::code(platform::GetLastError());
+    } else {
+        walktrace::tag("Eh15");
+        walktrace::number(node->HubDescriptor.bNumberOfPorts);
+        enumerateHubPorts(hub, node->HubDescriptor.bNumberOfPorts);
+        walktrace::tag("Eh30");
+    }
+    platform::CloseHandle(hub);
+    platform::HeapFreeBlock(node);
+}
+
+}  // namespace
+
+void enumerateHub(char* hubName, size_t length) {
+    walktrace::tag("Eh01");
+    char* path = hubName != nullptr ? hubPath(hubName, length) : nullptr;
+    if (path == nullptr) {
+        walktrace::tag("Eh03!");
+    } else {
+        walkHub(path);
+    }
+    platform::HeapFreeBlock(hubName);
+    walktrace::tag("Eh32");
+}

@@ -1,0 +1,43 @@
+#include "enum/walk_state.h"
+
+#include "enum/host_controller_info.h"
+#include "enum/interface_lists.h"
+
+EnumerationResult* currentResult = nullptr;
+DeviceFilter* activeFilter = nullptr;
+
+namespace {
+constexpr int32_t kSequenceLimit = 32000;  // the counter wraps to 1 on reaching it
+int32_t sequenceCounter = 1;
+}  // namespace
+
+int vendorPassesFilter(uint16_t vendorId) {
+    for (const DeviceFilter* filter = activeFilter; filter != nullptr; filter = filter->next)
+        if (filter->vendorId == 0xFFFF || filter->vendorId == vendorId) return 1;
+    return 0;
+}
+
+int32_t nextSequenceNumber() {
+    int32_t number = sequenceCounter;
+    ++sequenceCounter;
+    if (sequenceCounter >= kSequenceLimit) sequenceCounter = 1;
+    return number;
+}
+
+void appendToCurrentResult(DeviceEntry* entry) {
+    entry->next = nullptr;
+    entry->owner = currentResult;
+    if (currentResult->firstEntry == nullptr) {
+        currentResult->firstEntry = entry;
+        return;
+    }
+    DeviceEntry* last = currentResult->firstEntry;
+    while (last->next != nullptr) last = last->next;
+    last->next = entry;
+}
+
+void releaseWalkState() {
+    clearInterfaceList(hubInterfaceList);
+    clearInterfaceList(deviceInterfaceList);
+    clearHostControllerList(hostControllerList);
+}

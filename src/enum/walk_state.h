@@ -1,0 +1,28 @@
+// Process-wide state of the walk in progress, shared by the controller, hub
+// and port walks. Plain globals without a lock: one walk at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "enum/enumeration_result.h"
+
+// The result being built; the port walk appends its entries here. It keeps
+// pointing at the last result after the walk has handed it over.
+extern EnumerationResult* currentResult;
+// The vendor filter chain of the walk in progress (owned by the caller).
+extern DeviceFilter* activeFilter;
+
+// 1 when a record of activeFilter holds 0xFFFF or the vendor id; 0 at the
+// end of the chain (an empty chain accepts nothing).
+int vendorPassesFilter(uint16_t vendorId);
+
+// The running number of device entries, process-wide: 1, 2, ..., 31999,
+// then 1 again. Never reset by a walk.
+int32_t nextSequenceNumber();
+
+// Links the entry at the tail of currentResult's chain.
+void appendToCurrentResult(DeviceEntry* entry);
+
+// Releases what a walk keeps until the next one: the host-controller records
+// and both interface lists with their device information sets.
+void releaseWalkState();

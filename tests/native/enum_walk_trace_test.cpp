@@ -1,0 +1,59 @@
+// A walk with the debug trace on writes its steps and finds exactly what an
+// untraced walk finds.
+#include "devlist/list_entries.h"
+#include "enum/walk_state.h"
+#include "platform/sim/bench.h"
+#include "platform/sim/installed_machine.h"
+#include "trace_fixture.h"
+#include "walk_fixture.h"
+
+namespace {
+
+class TracedWalk : public TraceFixture {
+protected:
+    std::vector<WalkedDevice> walkAll() {
+        DeviceFilter all{0xFFFF, nullptr};
+        EnumerationResult* result = enumerateUsbTree(&all);
+        std::vector<WalkedDevice> devices;
+        if (result == nullptr) return devices;
+        for (const DeviceEntry* e = result->firstEntry; e != nullptr; e = e->next) {
+            WalkedDevice d = describeWalked(*e);
+            d.sequenceNumber = 0;  // drawn anew by every walk
+            devices.push_back(d);
+        }
+        releaseWalkResult(result);
+        releaseWalkState();
+        return devices;
+    }
+};
+
+std::string joined(const std::vector<WalkedDevice>& devices) {
+    std::string text;
+    for (const WalkedDevice& d : devices)
+        text += d.manufacturer + "|" + d.product + "|" + d.serial + "|" + d.devicePath + "|" + d.hidPath + "|" +
+                std::to_string(d.driverSupported) + "\n";
+    return text;
+}
+
+}  // namespace
+
+TEST_F(TracedWalk, TraceRecordsTheStepsAndChangesNothing) {
+    sim::installDefaultBench();
+    releaseWalkState();
+    sim::Counts before = sim::openCounts();
+    std::vector<WalkedDevice> untraced = walkAll();
+
+    writeKey("c:\\temp\\walk");
+    TraceLog::open();
+    ASSERT_TRUE(TraceLog::enabled());
+    std::vector<WalkedDevice> traced = walkAll();
+    TraceLog::disable();
+
+    EXPECT_EQ(joined(traced), joined(untraced));
+    EXPECT_EQ(sim::openCounts().heapBlocks, before.heapBlocks);
+    EXPECT_EQ(sim::openCounts().crtBlocks, before.crtBlocks);
+    std::string trace = readFile(tempFile("walk_00.txt"));
+    for (const char* step : {"Ea01", "Eb01", "GetRHN00", "Eh01", "Ehp01", "getHIDPath 00", "Ehp58", "Ehp59",
+                             "WinUSB", "info->UsbDeviceProperties->Service==null", "Ea19"})
+        EXPECT_NE(trace.find(step), std::string::npos) << step;
+}
