@@ -32,7 +32,7 @@ bool issue(IoRequest::Kind kind, platform::Handle handle, uint8_t* buffer, const
         platform::SetLastError(platform::kErrorInvalidHandle);
         return false;
     }
-    bool allowed = kind == IoRequest::Kind::Read ? mayRead(file->access()) : mayWrite(file->access());
+    bool allowed = kind == IoRequest::Kind::Read ? mayRead(file->fileAccess()) : mayWrite(file->fileAccess());
     if (!allowed) {
         platform::SetLastError(platform::kErrorAccessDenied);
         return false;
@@ -80,8 +80,8 @@ bool issue(IoRequest::Kind kind, platform::Handle handle, uint8_t* buffer, const
         request->starting = true;
         s.pending.insert(request);
     }
-    if (file->endpoint())
-        file->endpoint()->start(request);
+    if (file->endpoint)
+        file->endpoint->start(request);
     else
         completeRequest(request, kErrorInvalidFunction);
 

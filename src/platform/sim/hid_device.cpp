@@ -8,9 +8,10 @@
 namespace sim {
 namespace {
 
-constexpr uint32_t kErrorInvalidUserBuffer = 1784;  // a read buffer smaller than one report
 constexpr size_t kInputBufferReports = 32;          // what the HID class driver keeps per handle
 constexpr size_t kKeptOutputReports = 64;
+
+uint32_t reportLength(const HidBehaviour& b) { return b.reportBytes + 1; }
 
 }  // namespace
 
@@ -98,7 +99,7 @@ public:
 
 private:
     void startRead(const std::shared_ptr<IoRequest>& request, const HidBehaviour& b) {
-        if (request->length < b.inputReportLength) {
+        if (request->length < reportLength(b)) {  // smaller than one report
             completeRequest(request, kErrorInvalidUserBuffer);
             return;
         }
@@ -117,7 +118,7 @@ private:
 
     void startWrite(const std::shared_ptr<IoRequest>& request, const HidBehaviour& b) {
         // The HID class driver takes exactly one output report per write.
-        if (request->length != b.outputReportLength) {
+        if (request->length != reportLength(b)) {
             completeRequest(request, platform::kErrorInvalidParameter);
             return;
         }
@@ -133,7 +134,7 @@ private:
             if (device_->outputs_.size() > kKeptOutputReports) device_->outputs_.pop_front();
         }
         completeRequest(request, platform::kErrorSuccess, nullptr, request->length);
-        if (b.answer != HidBehaviour::Answer::Echo) return;
+        if (b.kind != HidReportKind::Echo) return;
         std::shared_ptr<HidDevice> device = device_;
         if (b.answerDelayMs == 0)
             device->deliver(report);
@@ -169,7 +170,7 @@ void HidDevice::deliver(const std::vector<uint8_t>& report) {
         std::lock_guard<std::mutex> guard(lock_);
         if (!connected_) return;
         sized = report;
-        sized.resize(behaviour_.inputReportLength, 0);
+        sized.resize(reportLength(behaviour_), 0);
         cancelIgnored = behaviour_.cancelIgnored;
         for (auto it = files_.begin(); it != files_.end();) {
             if (auto file = it->lock()) {

@@ -1,5 +1,6 @@
-// A simulated HID device behind its HID interface path: output reports
-// written with WriteFile, input reports read with ReadFile, overlapped.
+// The running side of a HID interface of the machine model: output reports
+// written with WriteFile, input reports read with ReadFile, overlapped, as
+// its HidBehaviour says. Reports are the report id and reportBytes of data.
 #pragma once
 
 #include <cstdint>
@@ -8,29 +9,14 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/sim/machine.h"
 #include "platform/sim/overlapped_io.h"
 
 namespace sim {
 
-struct HidBehaviour {
-    enum class Answer {
-        Echo,    // every output report comes back as an input report
-        Silent,  // output reports are taken, nothing ever comes back
-    };
-    Answer answer = Answer::Echo;
-    uint32_t answerDelayMs = 0;  // how long an echoed report takes to come back
-    bool writesHang = false;     // output reports are never taken: writes pend until cancelled
-    // How a cancelled request ends: after this delay, on the machine's own
-    // thread, or (cancelIgnored) only when the device answers it.
-    uint32_t cancelDelayMs = 0;
-    bool cancelIgnored = false;
-    uint16_t inputReportLength = 65;   // report id and 64 data bytes
-    uint16_t outputReportLength = 65;
-};
-
 class HidDevice : public std::enable_shared_from_this<HidDevice> {
 public:
-    explicit HidDevice(HidBehaviour behaviour = HidBehaviour()) : behaviour_(behaviour) {}
+    explicit HidDevice(const HidBehaviour& behaviour) : behaviour_(behaviour) {}
 
     void setBehaviour(const HidBehaviour& behaviour);
     HidBehaviour behaviour();

@@ -6,7 +6,6 @@
 #include <set>
 
 #include "platform/files.h"
-#include "platform/sim/file_sharing.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/io_state.h"
 #include "platform/sim/scheduler.h"
@@ -108,34 +107,36 @@ std::vector<std::shared_ptr<IoRequest>> askCancel(const FileObject* file, bool c
 }
 
 void cancelOn(FileObject& file, const std::shared_ptr<IoRequest>& request) {
-    if (file.endpoint())
-        file.endpoint()->cancel(request);
+    if (file.endpoint)
+        file.endpoint->cancel(request);
     else
         completeRequest(request, platform::kErrorOperationAborted);
 }
 
-FileObject::FileObject(std::string path, uint32_t access, uint32_t flags, uint64_t claim,
-                       std::shared_ptr<FileEndpoint> endpoint)
-    : Waitable(true), path_(std::move(path)), access_(access), flags_(flags), claim_(claim),
-      endpoint_(std::move(endpoint)) {}
-
 void FileObject::onClose() {
-    // Closing the last handle cancels every request still pending on the
-    // file, whichever thread issued it; they end as the endpoint decides.
     for (const auto& request : askCancel(this, false)) cancelOn(*this, request);
-    releasePath(claim_);
-    if (endpoint_) endpoint_->closed(*this);
+    if (endpoint) endpoint->closed(*this);
 }
 
-platform::Handle openEndpointFile(const std::string& path, uint32_t access, uint32_t shareMode, uint32_t flags,
-                                  std::shared_ptr<FileEndpoint> endpoint) {
-    uint64_t claim = 0;
-    if (!claimPath(path, access, shareMode, &claim)) {
-        platform::SetLastError(platform::kErrorSharingViolation);
-        return platform::invalidHandle();
-    }
-    platform::SetLastError(platform::kErrorSuccess);
-    return openHandle(std::make_shared<FileObject>(path, access, flags, claim, std::move(endpoint)));
+namespace {
+
+class PlainFile : public FileObject {
+public:
+    PlainFile(uint32_t access, uint32_t flags) : access_(access), flags_(flags) {}
+    uint32_t fileAccess() const override { return access_; }
+    uint32_t fileFlags() const override { return flags_; }
+
+private:
+    uint32_t access_;
+    uint32_t flags_;
+};
+
+}  // namespace
+
+platform::Handle openEndpointFile(uint32_t access, uint32_t flags, std::shared_ptr<FileEndpoint> endpoint) {
+    auto file = std::make_shared<PlainFile>(access, flags);
+    file->endpoint = std::move(endpoint);
+    return openHandle(file);
 }
 
 void orphanRequestsSignalling(const Waitable* event) {

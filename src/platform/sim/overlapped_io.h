@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -67,29 +66,26 @@ public:
 // device answers.
 void cancelLaterOrIgnore(const std::shared_ptr<IoRequest>& request, uint32_t delayMs, bool ignore);
 
+// What a file handle names: signalled when a request on it ends (for
+// GetOverlappedResult without an event). The simulated machine's opens of
+// paths derive from it and say what access they were given.
 class FileObject : public Waitable {
 public:
-    FileObject(std::string path, uint32_t access, uint32_t flags, uint64_t claim,
-               std::shared_ptr<FileEndpoint> endpoint);
+    FileObject() : Waitable(true) {}
+    virtual uint32_t fileAccess() const = 0;
+    virtual uint32_t fileFlags() const = 0;
+    bool overlapped() const { return (fileFlags() & platform::kFileFlagOverlapped) != 0; }
+    // Null when ReadFile and WriteFile mean nothing to what was opened
+    // (ERROR_INVALID_FUNCTION).
+    std::shared_ptr<FileEndpoint> endpoint;
+    // Closing the last handle cancels every request still pending on the
+    // file, whichever thread issued it, and lets the endpoint know.
     void onClose() override;
-
-    const std::string& path() const { return path_; }
-    uint32_t access() const { return access_; }
-    bool overlapped() const { return (flags_ & platform::kFileFlagOverlapped) != 0; }
-    const std::shared_ptr<FileEndpoint>& endpoint() const { return endpoint_; }
-
-private:
-    std::string path_;
-    uint32_t access_;
-    uint32_t flags_;
-    uint64_t claim_;
-    std::shared_ptr<FileEndpoint> endpoint_;
 };
 
-// Opens path on the endpoint with Windows' sharing rules: invalidHandle()
-// and ERROR_SHARING_VIOLATION when the path is held in a conflicting way.
-platform::Handle openEndpointFile(const std::string& path, uint32_t access, uint32_t shareMode, uint32_t flags,
-                                  std::shared_ptr<FileEndpoint> endpoint);
+// A file on an endpoint that is not part of the machine model, for tests
+// and tools that need a device of their own making. No sharing rules apply.
+platform::Handle openEndpointFile(uint32_t access, uint32_t flags, std::shared_ptr<FileEndpoint> endpoint);
 
 // Marks the pending requests that would signal this event as orphaned and
 // reports the misuse (their owner closed the event before they ended).

@@ -22,7 +22,9 @@
 #include "platform/files.h"
 #include "platform/sim/accounting.h"
 #include "platform/sim/faults.h"
+#include "platform/sim/hot_plug.h"
 #include "platform/sim/sim_windows.h"
+#include "platform/sim/text.h"
 
 namespace sim {
 namespace {
@@ -266,6 +268,7 @@ void forgetWindowClasses() {
 
 size_t broadcastDeviceInterfaceChange(uint32_t event, const platform::Guid& interfaceClass,
                                       const std::string& interfacePath) {
+    std::u16string name = utf8ToUtf16(interfacePath);
     Windowing& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     size_t queued = 0;
@@ -280,16 +283,14 @@ size_t broadcastDeviceInterfaceChange(uint32_t event, const platform::Guid& inte
         // DEV_BROADCAST_DEVICEINTERFACE_W with the path and its zero after
         // the fixed part; dbcc_size counts exactly that.
         size_t nameOffset = offsetof(platform::DevBroadcastDeviceInterfaceW, dbcc_name);
-        size_t size = nameOffset + (interfacePath.size() + 1) * sizeof(char16_t);
+        size_t size = nameOffset + (name.size() + 1) * sizeof(char16_t);
         message->payload.assign(std::max(size, sizeof(platform::DevBroadcastDeviceInterfaceW)), 0);
         auto* header = reinterpret_cast<platform::DevBroadcastDeviceInterfaceW*>(message->payload.data());
         header->dbcc_size = static_cast<uint32_t>(size);
         header->dbcc_devicetype = platform::kDbtDevtypDeviceInterface;
         header->dbcc_classguid = interfaceClass;
-        for (size_t i = 0; i < interfacePath.size(); ++i) {
-            char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(interfacePath[i]));
-            std::memcpy(message->payload.data() + nameOffset + i * sizeof(char16_t), &unit, sizeof unit);
-        }
+        if (!name.empty())
+            std::memcpy(message->payload.data() + nameOffset, name.data(), name.size() * sizeof(char16_t));
         message->lParam = reinterpret_cast<intptr_t>(message->payload.data());
         if (queueSent(s, message)) ++queued;
     }
@@ -602,14 +603,9 @@ Hwnd FindWindowA(const char* className, const char* windowName) {
 Notification RegisterDeviceNotificationW(Handle recipient, void* filter, uint32_t flags) {
     if (sim::failHere("RegisterDeviceNotificationW")) return nullptr;
     sim::Windowing& s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
     if ((flags & sim::kDeviceNotifyServiceHandle) != 0 || filter == nullptr) {
         // Only windows receive notifications on this machine.
         SetLastError(kErrorInvalidParameter);
-        return nullptr;
-    }
-    if (!sim::findWindow(s, recipient)) {
-        SetLastError(kErrorInvalidHandle);
         return nullptr;
     }
     uint32_t size, deviceType;
@@ -628,10 +624,19 @@ Notification RegisterDeviceNotificationW(Handle recipient, void* filter, uint32_
     std::memcpy(&registration.interfaceClass,
                 static_cast<const uint8_t*>(filter) + offsetof(DevBroadcastDeviceInterfaceW, dbcc_classguid),
                 sizeof(Guid));
-    uintptr_t id = s.nextRegistration;
-    s.nextRegistration += 0x10;
-    s.registrations[id] = registration;
-    ++sim::liveCounters().notifications;
+    uintptr_t id;
+    {
+        std::lock_guard<std::mutex> guard(s.lock);
+        if (!sim::findWindow(s, recipient)) {
+            SetLastError(kErrorInvalidHandle);
+            return nullptr;
+        }
+        id = s.nextRegistration;
+        s.nextRegistration += 0x10;
+        s.registrations[id] = registration;
+        ++sim::liveCounters().notifications;
+    }
+    sim::startBenchWatch();  // without the windowing lock: the watch broadcasts under its own
     return reinterpret_cast<Notification>(id);
 }
 

@@ -92,7 +92,7 @@ int32_t WinUsb_Initialize(platform::Handle device, void** interfaceHandle) {
         platform::SetLastError(file == nullptr ? platform::kErrorInvalidHandle : platform::kErrorInvalidParameter);
         return 0;
     }
-    auto endpoint = std::dynamic_pointer_cast<WinUsbInterfaceFile>(file->endpoint());
+    auto endpoint = std::dynamic_pointer_cast<WinUsbInterfaceFile>(file->endpoint);
     if (endpoint == nullptr) {
         platform::SetLastError(platform::kErrorNotSupported);  // not a WinUSB device's interface
         return 0;

@@ -11,7 +11,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t kErrorBadCommand = 22;      // what a transfer to an unplugged device ends with
-constexpr uint32_t kErrorInvalidFunction = 1;
 constexpr size_t kLoopbackCapacity = 64 * 1024;  // what the device buffers before it refuses more
 constexpr uint32_t kDefaultControlTimeoutMs = 5000;
 
@@ -23,22 +22,30 @@ bool isIn(uint8_t pipe) { return (pipe & 0x80) != 0; }
 
 }  // namespace
 
-WinUsbDevice::WinUsbDevice(WinUsbBehaviour behaviour, DescriptorSource descriptors)
-    : behaviour_(std::move(behaviour)), descriptors_(std::move(descriptors)) {
+WinUsbDevice::WinUsbDevice(const Device& model) {
     pipes_[0].timeoutMs = kDefaultControlTimeoutMs;
-    for (const PipeBehaviour& p : behaviour_.pipes)
-        if (p.id != 0) pipes_[p.id].behaviour = p;
+    applyModelLocked(model);
 }
 
-void WinUsbDevice::setPipe(const PipeBehaviour& pipe) {
+void WinUsbDevice::update(const Device& model) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (pipe.id != 0) pipes_[pipe.id].behaviour = pipe;
+    applyModelLocked(model);
     changed_.notify_all();
 }
 
-void WinUsbDevice::setControlStalls(bool stalls) {
-    std::lock_guard<std::mutex> guard(lock_);
-    behaviour_.controlStalls = stalls;
+void WinUsbDevice::applyModelLocked(const Device& model) {
+    model_ = model;
+    for (auto& entry : pipes_) entry.second.listed = false;
+    for (const PipeBehaviour& p : model_.winUsb.pipes) {
+        if (p.pipe == 0) continue;
+        Pipe& pipe = pipes_[p.pipe];
+        pipe.behaviour = p;
+        pipe.listed = true;
+        if (p.kind == PipeKind::Loopback && !isIn(p.pipe)) {
+            uint8_t target = p.pairedPipe != 0 ? p.pairedPipe : static_cast<uint8_t>(p.pipe | 0x80);
+            pipes_[target];  // the IN pipe where the data comes back
+        }
+    }
 }
 
 void WinUsbDevice::unplug() {
@@ -56,11 +63,6 @@ std::vector<uint8_t> WinUsbDevice::lastWritten(uint8_t pipe) {
     std::lock_guard<std::mutex> guard(lock_);
     Pipe* p = pipeLocked(pipe);
     return p == nullptr ? std::vector<uint8_t>() : p->lastWritten;
-}
-
-size_t WinUsbDevice::blockedTransfers() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return blocked_;
 }
 
 bool WinUsbDevice::waitForBlockedTransfers(size_t n, uint32_t milliseconds) {
@@ -121,34 +123,37 @@ uint32_t WinUsbDevice::readPipe(uint8_t id, uint8_t* buffer, uint32_t length, ui
     if (!connected_) return kErrorBadCommand;
     Clock::time_point readyAt = Clock::now() + std::chrono::milliseconds(pipe->behaviour.delayMs);
     uint64_t aborts = pipe->aborts;
+    if (!pipe->listed) {
+        // The IN side of a loopback: one written transfer's data at a time;
+        // what does not fit stays for the next read.
+        uint32_t error = waitLocked(guard, *pipe, aborts, Clock::now(), [pipe] { return !pipe->queued.empty(); });
+        if (error != 0) return error;
+        std::vector<uint8_t>& front = pipe->queued.front();
+        uint32_t count = static_cast<uint32_t>(std::min<size_t>(length, front.size()));
+        if (count > 0) std::memcpy(buffer, front.data(), count);
+        front.erase(front.begin(), front.begin() + count);
+        pipe->queuedBytes -= count;
+        if (front.empty()) pipe->queued.pop_front();
+        *transferred = count;
+        changed_.notify_all();
+        return 0;
+    }
     switch (pipe->behaviour.kind) {
         case PipeKind::Stall:
             return platform::kErrorGenFailure;
-        case PipeKind::Source: {
+        case PipeKind::Source:
+        case PipeKind::Slow: {
             uint32_t error = waitLocked(guard, *pipe, aborts, readyAt, [] { return true; });
             if (error != 0) return error;
-            for (uint32_t i = 0; i < length; ++i) buffer[i] = pipe->sourceNext++;
+            for (uint32_t i = 0; i < length; ++i) buffer[i] = static_cast<uint8_t>(i);
             *transferred = length;
             return 0;
         }
-        case PipeKind::Loopback: {
-            uint32_t error = waitLocked(guard, *pipe, aborts, readyAt, [pipe] { return !pipe->queued.empty(); });
-            if (error != 0) return error;
-            // One transfer's data at a time; what does not fit stays for the
-            // next read.
-            std::vector<uint8_t>& front = pipe->queued.front();
-            uint32_t count = static_cast<uint32_t>(std::min<size_t>(length, front.size()));
-            if (count > 0) std::memcpy(buffer, front.data(), count);
-            front.erase(front.begin(), front.begin() + count);
-            pipe->queuedBytes -= count;
-            if (front.empty()) pipe->queued.pop_front();
-            *transferred = count;
-            changed_.notify_all();
-            return 0;
-        }
+        case PipeKind::Loopback:
         case PipeKind::Sink:
         case PipeKind::Silent:
         default:
+            // Nothing ever arrives on these: only a time-out or an abort ends the read.
             return waitLocked(guard, *pipe, aborts, readyAt, [] { return false; });
     }
 }
@@ -156,7 +161,7 @@ uint32_t WinUsbDevice::readPipe(uint8_t id, uint8_t* buffer, uint32_t length, ui
 uint32_t WinUsbDevice::writePipe(uint8_t id, const uint8_t* buffer, uint32_t length, uint32_t* transferred) {
     std::unique_lock<std::mutex> guard(lock_);
     Pipe* pipe = pipeLocked(id);
-    if (pipe == nullptr || id == 0 || isIn(id) || (buffer == nullptr && length > 0))
+    if (pipe == nullptr || !pipe->listed || isIn(id) || (buffer == nullptr && length > 0))
         return platform::kErrorInvalidParameter;
     if (!connected_) return kErrorBadCommand;
     Clock::time_point readyAt = Clock::now() + std::chrono::milliseconds(pipe->behaviour.delayMs);
@@ -168,8 +173,11 @@ uint32_t WinUsbDevice::writePipe(uint8_t id, const uint8_t* buffer, uint32_t len
         case PipeKind::Silent:
             return waitLocked(guard, *pipe, aborts, readyAt, [] { return false; });
         case PipeKind::Loopback: {
-            Pipe* in = pipeLocked(static_cast<uint8_t>(id | 0x80));
-            if (in == nullptr) break;  // nowhere to loop to: the data is taken like a sink's
+            uint8_t target = pipe->behaviour.pairedPipe != 0 ? pipe->behaviour.pairedPipe
+                                                             : static_cast<uint8_t>(id | 0x80);
+            Pipe* in = pipeLocked(target);
+            // The device buffers what it loops back; when it is full, the
+            // write waits for the other side to read.
             uint32_t error = waitLocked(guard, *pipe, aborts, readyAt, [in, length] {
                 return in->queuedBytes == 0 || in->queuedBytes + length <= kLoopbackCapacity;
             });
@@ -183,14 +191,15 @@ uint32_t WinUsbDevice::writePipe(uint8_t id, const uint8_t* buffer, uint32_t len
         }
         case PipeKind::Sink:
         case PipeKind::Source:
-        default:
-            break;
+        case PipeKind::Slow:
+        default: {
+            uint32_t error = waitLocked(guard, *pipe, aborts, readyAt, [] { return true; });
+            if (error != 0) return error;
+            pipe->lastWritten = std::move(data);
+            *transferred = length;
+            return 0;
+        }
     }
-    uint32_t error = waitLocked(guard, *pipe, aborts, readyAt, [] { return true; });
-    if (error != 0) return error;
-    pipe->lastWritten = std::move(data);
-    *transferred = length;
-    return 0;
 }
 
 uint32_t WinUsbDevice::setPipePolicy(uint8_t id, uint32_t policy, uint32_t valueLength, const void* value) {
@@ -218,6 +227,44 @@ uint32_t WinUsbDevice::abortPipe(uint8_t id) {
     return 0;
 }
 
+bool WinUsbDevice::descriptorLocked(uint8_t type, uint8_t index, uint16_t language, std::vector<uint8_t>* bytes) {
+    const DescriptorAnswer* answer = nullptr;
+    platform::UsbDeviceDescriptor device = model_.descriptor;
+    switch (type) {
+        case 1:
+            if (index != 0) return false;
+            bytes->resize(sizeof device);
+            std::memcpy(bytes->data(), &device, sizeof device);
+            return true;
+        case 2:
+            if (index < model_.configurations.size()) answer = &model_.configurations[index];
+            break;
+        case 3:
+            if (index == 0) {
+                if (model_.languages) answer = &*model_.languages;
+            } else {
+                auto text = model_.strings.find(index);
+                if (text != model_.strings.end()) {
+                    auto inLanguage = text->second.find(language);
+                    if (inLanguage != text->second.end()) answer = &inLanguage->second;
+                }
+            }
+            break;
+        case 0x0F:
+            if (model_.bos) answer = &*model_.bos;
+            break;
+        default:
+            break;
+    }
+    if (answer == nullptr) {
+        auto other = model_.otherDescriptors.find(static_cast<uint16_t>(type << 8 | index));
+        if (other != model_.otherDescriptors.end()) answer = &other->second;
+    }
+    if (answer == nullptr || answer->failWith != 0) return false;
+    *bytes = answer->bytes;
+    return true;
+}
+
 uint32_t WinUsbDevice::controlTransfer(const uint8_t setup[8], uint8_t* buffer, uint32_t length,
                                        uint32_t* transferred) {
     uint8_t requestType = setup[0];
@@ -230,27 +277,20 @@ uint32_t WinUsbDevice::controlTransfer(const uint8_t setup[8], uint8_t* buffer, 
     uint32_t stage = std::min<uint32_t>(wLength, length);
     if (buffer == nullptr && stage > 0) return platform::kErrorInvalidParameter;
 
-    std::unique_lock<std::mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(lock_);
     if (!connected_) return kErrorBadCommand;
-    Pipe& control = pipes_[0];
-    Clock::time_point readyAt = Clock::now() + std::chrono::milliseconds(behaviour_.controlDelayMs);
-    uint32_t error = waitLocked(guard, control, control.aborts, readyAt, [] { return true; });
-    if (error != 0) return error;
-    if (behaviour_.controlStalls) return platform::kErrorGenFailure;
-
     bool toHost = (requestType & 0x80) != 0;
     uint8_t type = static_cast<uint8_t>((requestType >> 5) & 3);
     if (type == kRequestTypeStandard && request == kRequestGetDescriptor && toHost) {
         std::vector<uint8_t> bytes;
-        if (!descriptors_ || !descriptors_(static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value & 0xFF),
-                                           index, &bytes))
+        if (!descriptorLocked(static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value & 0xFF), index, &bytes))
             return platform::kErrorGenFailure;
         uint32_t count = static_cast<uint32_t>(std::min<size_t>(stage, bytes.size()));
         if (count > 0) std::memcpy(buffer, bytes.data(), count);
         *transferred = count;
         return 0;
     }
-    if (type == kRequestTypeVendor) {
+    if (type == kRequestTypeVendor && model_.winUsb.vendorControlEcho) {
         // Vendor requests echo: what a host-to-device request sends, the
         // next device-to-host request gives back.
         if (toHost) {
@@ -282,7 +322,11 @@ uint32_t WinUsbDevice::descriptor(uint8_t type, uint8_t index, uint16_t language
 
 uint8_t WinUsbDevice::speed() {
     std::lock_guard<std::mutex> guard(lock_);
-    return behaviour_.speed;
+    switch (model_.speed) {
+        case Speed::Low: return 1;
+        case Speed::Full: return 2;
+        default: return 3;
+    }
 }
 
 void WinUsbInterfaceFile::start(const std::shared_ptr<IoRequest>& request) {

@@ -1,8 +1,10 @@
-// A simulated WinUSB device: its pipes and how each behaves, its control
-// requests, and what every open of it shares (data looped back, aborts,
-// time-outs). The "winusb.dll" entry points drive it.
+// The running side of a WinUSB device of the machine model: what every open
+// of it shares (data looped back, pipe time-outs, aborts, vendor echo). The
+// "winusb.dll" entry points drive it; the model record says how each pipe
+// behaves and which descriptors the device has.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -12,49 +14,23 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/sim/machine.h"
 #include "platform/sim/overlapped_io.h"
 
 namespace sim {
 
-enum class PipeKind {
-    Loopback,  // an OUT pipe's data comes back on the IN pipe of the same number
-    Sink,      // takes everything written, gives nothing back
-    Source,    // reads return as many bytes as asked, a counting pattern
-    Stall,     // every transfer fails as a stalled endpoint does (ERROR_GEN_FAILURE)
-    Silent,    // never answers: a transfer ends only by time-out or abort
-};
-
-struct PipeBehaviour {
-    uint8_t id = 0;           // endpoint address; bit 7 set for IN pipes
-    PipeKind kind = PipeKind::Loopback;
-    uint32_t delayMs = 0;     // a slow pipe takes this long before it serves a transfer
-};
-
-struct WinUsbBehaviour {
-    std::vector<PipeBehaviour> pipes;
-    uint8_t speed = 3;            // what WinUsb_QueryDeviceInformation reports (3: high speed)
-    bool controlStalls = false;   // every control request stalls
-    uint32_t controlDelayMs = 0;  // how long a control request takes
-};
-
-// Answers a standard GET_DESCRIPTOR (type, index, language) from the
-// machine model; false when the device has no such descriptor.
-using DescriptorSource = std::function<bool(uint8_t type, uint8_t index, uint16_t language,
-                                            std::vector<uint8_t>* bytes)>;
-
 class WinUsbDevice {
 public:
-    WinUsbDevice(WinUsbBehaviour behaviour, DescriptorSource descriptors);
+    explicit WinUsbDevice(const Device& model);
 
-    // Test controls.
-    void setPipe(const PipeBehaviour& pipe);
-    void setControlStalls(bool stalls);
-    void unplug();  // blocked transfers end, later ones fail (ERROR_BAD_COMMAND)
+    // The model changed (same device, new knobs); pipes keep what they hold.
+    void update(const Device& model);
+    // Blocked transfers end, later ones fail (ERROR_BAD_COMMAND).
+    void unplug();
     bool connected();
-    std::vector<uint8_t> lastWritten(uint8_t pipe);  // the last transfer a pipe took
-    size_t blockedTransfers();                       // transfers waiting right now
-    // Waits until at least n transfers are blocked (a test's way to know
-    // that another thread has reached its wait).
+    std::vector<uint8_t> lastWritten(uint8_t pipe);  // the last transfer an OUT pipe took
+    // Waits until at least n transfers are blocked in the device (a test's
+    // way to know that another thread has reached its wait).
     bool waitForBlockedTransfers(size_t n, uint32_t milliseconds);
 
     // What the entry points do; each returns a system error code (0: done).
@@ -65,29 +41,31 @@ public:
     uint32_t controlTransfer(const uint8_t setup[8], uint8_t* buffer, uint32_t length, uint32_t* transferred);
     uint32_t descriptor(uint8_t type, uint8_t index, uint16_t language, uint8_t* buffer, uint32_t length,
                         uint32_t* transferred);
+    // WinUsb_QueryDeviceInformation's DEVICE_SPEED: 1 low, 2 full, 3 high.
     uint8_t speed();
 
 private:
     struct Pipe {
         PipeBehaviour behaviour;
+        bool listed = false;     // named by the model (else only the target of a loopback)
         uint32_t timeoutMs = 0;  // PIPE_TRANSFER_TIMEOUT; 0 waits without limit
         uint64_t aborts = 0;
-        std::deque<std::vector<uint8_t>> queued;  // data waiting on an IN pipe
+        std::deque<std::vector<uint8_t>> queued;  // looped-back data waiting on an IN pipe
         size_t queuedBytes = 0;
-        uint8_t sourceNext = 0;
         std::vector<uint8_t> lastWritten;
     };
 
+    void applyModelLocked(const Device& model);
     Pipe* pipeLocked(uint8_t id);
+    bool descriptorLocked(uint8_t type, uint8_t index, uint16_t language, std::vector<uint8_t>* bytes);
     // Waits (lock held) until ready(), an abort of the pipe, an unplug, or the
-    // deadline; returns 0 when ready.
+    // pipe's time-out; returns 0 when ready.
     uint32_t waitLocked(std::unique_lock<std::mutex>& guard, Pipe& pipe, uint64_t abortsAtStart,
                         std::chrono::steady_clock::time_point readyAt, const std::function<bool()>& ready);
 
     std::mutex lock_;
     std::condition_variable changed_;
-    WinUsbBehaviour behaviour_;
-    DescriptorSource descriptors_;
+    Device model_;
     std::map<uint8_t, Pipe> pipes_;  // pipe 0 is the control pipe
     std::vector<uint8_t> vendorData_;
     bool connected_ = true;
