@@ -46,9 +46,9 @@ TEST_F(HidAndOpens, AttributesAndStringsComeFromTheHidInterface) {
     platform::HiddAttributes attributes{};
     attributes.Size = 12;
     ASSERT_TRUE(platform::HidD_GetAttributes(h, &attributes));
-    EXPECT_EQ(attributes.VendorID, 0x2222);
-    EXPECT_EQ(attributes.ProductID, 0x0002);
-    EXPECT_EQ(attributes.VersionNumber, 0x0321);
+    EXPECT_EQ(copyOf(attributes.VendorID), 0x2222);
+    EXPECT_EQ(copyOf(attributes.ProductID), 0x0002);
+    EXPECT_EQ(copyOf(attributes.VersionNumber), 0x0321);
 
     std::vector<uint8_t> buffer(500, 0);
     ASSERT_TRUE(platform::HidD_GetManufacturerString(h, buffer.data(), 500));

@@ -71,27 +71,27 @@ TEST_F(HubRequests, ConnectionInformationDescribesEachPortIn365Bytes) {
     Answer device = connection(platform::kIoctlUsbGetNodeConnectionInformationEx, 1);
     ASSERT_TRUE(device.ok);
     auto info = recordAt<platform::UsbNodeConnectionInformationEx>(device.buffer);
-    EXPECT_EQ(info.ConnectionIndex, 1u);
-    EXPECT_EQ(info.ConnectionStatus, platform::kDeviceConnected);
-    EXPECT_EQ(info.DeviceIsHub, 0);
-    EXPECT_EQ(info.DeviceDescriptor.idVendor, kLoopVendor);
-    EXPECT_EQ(info.DeviceDescriptor.iSerialNumber, 3);
+    EXPECT_EQ(copyOf(info.ConnectionIndex), 1u);
+    EXPECT_EQ(copyOf(info.ConnectionStatus), platform::kDeviceConnected);
+    EXPECT_EQ(copyOf(info.DeviceIsHub), 0);
+    EXPECT_EQ(copyOf(info.DeviceDescriptor.idVendor), kLoopVendor);
+    EXPECT_EQ(copyOf(info.DeviceDescriptor.iSerialNumber), 3);
     EXPECT_EQ(std::memcmp(&info.DeviceDescriptor, &controller.rootHub.ports[0].device->descriptor, 18), 0);
-    EXPECT_EQ(info.Speed, 2);  // high speed
-    EXPECT_EQ(info.CurrentConfigurationValue, 1);
-    ASSERT_EQ(info.NumberOfOpenPipes, 2u);
-    EXPECT_EQ(info.PipeList[0].EndpointDescriptor.bEndpointAddress, 0x01);
-    EXPECT_EQ(info.PipeList[1].EndpointDescriptor.bEndpointAddress, 0x81);
+    EXPECT_EQ(copyOf(info.Speed), 2);  // high speed
+    EXPECT_EQ(copyOf(info.CurrentConfigurationValue), 1);
+    ASSERT_EQ(copyOf(info.NumberOfOpenPipes), 2u);
+    EXPECT_EQ(copyOf(info.PipeList[0].EndpointDescriptor.bEndpointAddress), 0x01);
+    EXPECT_EQ(copyOf(info.PipeList[1].EndpointDescriptor.bEndpointAddress), 0x81);
     EXPECT_EQ(device.bytes, 35u + 2 * 11);
 
     auto hubInfo = recordAt<platform::UsbNodeConnectionInformationEx>(
         connection(platform::kIoctlUsbGetNodeConnectionInformationEx, 2).buffer);
-    EXPECT_EQ(hubInfo.DeviceIsHub, 1);
-    EXPECT_EQ(hubInfo.DeviceDescriptor.bDeviceClass, 9);
+    EXPECT_EQ(copyOf(hubInfo.DeviceIsHub), 1);
+    EXPECT_EQ(copyOf(hubInfo.DeviceDescriptor.bDeviceClass), 9);
 
     Answer empty = connection(platform::kIoctlUsbGetNodeConnectionInformationEx, 3);
     ASSERT_TRUE(empty.ok);
-    EXPECT_EQ(recordAt<platform::UsbNodeConnectionInformationEx>(empty.buffer).ConnectionStatus,
+    EXPECT_EQ(copyOf(recordAt<platform::UsbNodeConnectionInformationEx>(empty.buffer).ConnectionStatus),
               platform::kNoDeviceConnected);
     EXPECT_EQ(empty.bytes, 35u);
 
@@ -111,9 +111,9 @@ TEST_F(HubRequests, LegacyConnectionInformationReportsTheLowSpeedFlag) {
     Answer extended = request(external, platform::kIoctlUsbGetNodeConnectionInformationEx, buffer);
     platform::CloseHandle(external);
     ASSERT_TRUE(legacy.ok && extended.ok);
-    EXPECT_EQ(recordAt<platform::UsbNodeConnectionInformationEx>(legacy.buffer).Speed, 1);    // LowSpeed TRUE
-    EXPECT_EQ(recordAt<platform::UsbNodeConnectionInformationEx>(extended.buffer).Speed, 0);  // UsbLowSpeed
-    EXPECT_EQ(recordAt<platform::UsbNodeConnectionInformationEx>(legacy.buffer).DeviceDescriptor.idVendor, kPadVendor);
+    EXPECT_EQ(copyOf(recordAt<platform::UsbNodeConnectionInformationEx>(legacy.buffer).Speed), 1);    // LowSpeed TRUE
+    EXPECT_EQ(copyOf(recordAt<platform::UsbNodeConnectionInformationEx>(extended.buffer).Speed), 0);  // UsbLowSpeed
+    EXPECT_EQ(copyOf(recordAt<platform::UsbNodeConnectionInformationEx>(legacy.buffer).DeviceDescriptor.idVendor), kPadVendor);
 }
 
 TEST_F(HubRequests, NameRequestsReportTheWholeStructureSizeThenTheName) {
@@ -223,9 +223,9 @@ TEST_F(HubRequests, UserRequestsAnswerThePowerMapAndControllerInformation) {
         ASSERT_TRUE(a.ok);
         EXPECT_EQ(a.bytes, 50u);
         auto answer = recordAt<platform::UsbUserPowerInfoRequest>(a.buffer);
-        EXPECT_EQ(answer.Header.UsbUserStatusCode, 0u);
-        EXPECT_EQ(answer.PowerInformation.SystemState, state);
-        EXPECT_EQ(answer.PowerInformation.HcDevicePowerState, controller.powerMap[state - 101].info.HcDevicePowerState);
+        EXPECT_EQ(copyOf(answer.Header.UsbUserStatusCode), 0u);
+        EXPECT_EQ(copyOf(answer.PowerInformation.SystemState), state);
+        EXPECT_EQ(copyOf(answer.PowerInformation.HcDevicePowerState), copyOf(controller.powerMap[state - 101].info.HcDevicePowerState));
     }
     platform::UsbUserControllerInfo0 info{};
     info.Header.UsbUserRequest = platform::kUsbUserGetControllerInfo0;
@@ -236,10 +236,10 @@ TEST_F(HubRequests, UserRequestsAnswerThePowerMapAndControllerInformation) {
     ASSERT_TRUE(a.ok);
     EXPECT_EQ(a.bytes, 40u);
     auto answer = recordAt<platform::UsbUserControllerInfo0>(a.buffer);
-    EXPECT_EQ(answer.Info0.PciVendorId, 0x1B6Fu);
-    EXPECT_EQ(answer.Info0.PciDeviceId, 0x7052u);
-    EXPECT_EQ(answer.Info0.PciRevision, 0x10u);
-    EXPECT_EQ(answer.Info0.NumberOfRootPorts, 3u);
+    EXPECT_EQ(copyOf(answer.Info0.PciVendorId), 0x1B6Fu);
+    EXPECT_EQ(copyOf(answer.Info0.PciDeviceId), 0x7052u);
+    EXPECT_EQ(copyOf(answer.Info0.PciRevision), 0x10u);
+    EXPECT_EQ(copyOf(answer.Info0.NumberOfRootPorts), 3u);
 
     // Hub requests mean nothing to a controller, and the other way round.
     EXPECT_FALSE(request(hc, platform::kIoctlUsbGetNodeConnectionInformationEx, std::vector<uint8_t>(365, 0)).ok);
@@ -271,6 +271,23 @@ TEST_F(HubRequests, AnswersFailOrLieAsTheirKnobsSay) {
     EXPECT_EQ(first.bytes, 20u);  // the lie
     Answer second = descriptor(1, 0x0200, 0, 255, 255);
     EXPECT_EQ(second.buffer[14], controller.rootHub.ports[0].device->configurations[0].bytes[2] + 1);
+
+    // A byte count larger than the buffer is reported as told, but nothing
+    // is written past the buffer.
+    sim::withMachine([](sim::Machine& m) {
+        m.controllers[0].rootHub.ports[0].device->configurations[0].bytesReturned = 300;
+    });
+    std::vector<uint8_t> guarded(64, 0xAA);
+    platform::UsbDescriptorRequest header{};
+    header.ConnectionIndex = 1;
+    header.SetupPacket.wValue = 0x0200;
+    header.SetupPacket.wLength = 255;
+    std::memcpy(guarded.data(), &header, 12);
+    uint32_t bytes = 0;
+    ASSERT_TRUE(platform::DeviceIoControl(hub, platform::kIoctlUsbGetDescriptorFromNodeConnection, guarded.data(), 21,
+                                          guarded.data(), 21, &bytes, nullptr));
+    EXPECT_EQ(bytes, 300u);
+    for (size_t i = 21; i < guarded.size(); ++i) ASSERT_EQ(guarded[i], 0xAA) << i;
 
     platform::Handle hc = openForRequests(controller.interface.path);
     platform::UsbUserPowerInfoRequest power{};

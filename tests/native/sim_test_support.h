@@ -67,6 +67,12 @@ T recordAt(const std::vector<uint8_t>& bytes, size_t offset = 0) {
     return value;
 }
 
+// A copy of a field of a packed record, which a reference must not bind to.
+template <typename T>
+T copyOf(T value) {
+    return value;
+}
+
 inline uint32_t u32At(const std::vector<uint8_t>& bytes, size_t offset) { return recordAt<uint32_t>(bytes, offset); }
 
 inline std::u16string textAt(const std::vector<uint8_t>& bytes, size_t offset) {
