@@ -99,7 +99,7 @@ public final class DemoBench {
         boolean firstMember = true;
         while (at < bench.length() && bench.charAt(at) != '}') {
             if (!firstMember) {
-                at = scan.expect(at, ',');
+                at = scan.skipInsignificant(scan.expect(at, ','));
             }
             firstMember = false;
             int keyEnd = scan.skipString(at);

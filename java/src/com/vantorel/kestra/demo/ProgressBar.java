@@ -30,18 +30,23 @@ final class ProgressBar {
 
     /** Draws the last state for good and answers the rate in MB/s (10^6 bytes a second). */
     double finish(long done) {
-        out.print((live ? "\r" : "") + render(done) + "\n");
-        return rate(done);
+        double rate = rate(done);
+        out.print((live ? "\r" : "") + render(done, rate) + "\n");
+        return rate;
     }
 
-    double rate(long done) {
+    private double rate(long done) {
         double seconds = Math.max(1e-9, (System.nanoTime() - startNanos) / 1e9);
         return done / seconds / 1e6;
     }
 
     private String render(long done) {
+        return render(done, rate(done));
+    }
+
+    private String render(long done, double rate) {
         int filled = total == 0 ? CELLS : (int) (CELLS * Math.min(done, total) / total);
         return String.format("    [%s%s] %5.1f of %.1f MiB  %7.1f MB/s", "#".repeat(filled),
-                ".".repeat(CELLS - filled), done / 1048576.0, total / 1048576.0, rate(done));
+                ".".repeat(CELLS - filled), done / 1048576.0, total / 1048576.0, rate);
     }
 }
