@@ -49,7 +49,6 @@ if [ -z "$bench" ]; then
 else
   [ -f "$bench" ] || fail "no bench file at $bench"
   [ -r "$bench" ] || fail "the bench file $bench cannot be read"
-  bench=$(cd "$(dirname "$bench")" && pwd)/$(basename "$bench")
 fi
 if ! reason=$("$build/tamberlyx_bench" check "$bench" 2>&1 >/dev/null); then
   fail "bench refused: ${reason//$'\n'/ }"
