@@ -17,13 +17,13 @@ import java.nio.file.StandardCopyOption;
  * device of the bench keeps its place, and with it the names the simulated
  * machine derives from that place.
  */
-public final class DemoBench {
+final class DemoBench {
     /** The probe that is plugged and unplugged. */
-    public static final String PROBE_PRODUCT = "Kestra Field Probe";
-    public static final String PROBE_SERIAL = "KF-DEMO-1";
+    static final String PROBE_PRODUCT = "Kestra Field Probe";
+    static final String PROBE_SERIAL = "KF-DEMO-1";
     /** The HID sensor that stays silent. */
-    public static final String SENSOR_PRODUCT = "Kestra Quiet Sensor";
-    public static final String SENSOR_SERIAL = "KQ-DEMO-1";
+    static final String SENSOR_PRODUCT = "Kestra Quiet Sensor";
+    static final String SENSOR_SERIAL = "KQ-DEMO-1";
 
     private static final String SENSOR = String.join("\n",
             "          \"1\": {",
@@ -44,18 +44,18 @@ public final class DemoBench {
     private final Path copy;
 
     /** A demo bench made from the bench text {@code original}, written to {@code copy}. */
-    public DemoBench(String original, Path copy) {
+    DemoBench(String original, Path copy) {
         this.original = original;
         this.copy = copy;
     }
 
     /** The bench file the simulated machine reads. */
-    public Path copy() {
+    Path copy() {
         return copy;
     }
 
     /** Writes the copy with the probe plugged in or not. */
-    public void write(boolean probePlugged) throws IOException {
+    void write(boolean probePlugged) throws IOException {
         String text = withController(original, demoController(probePlugged));
         // Written beside the copy and moved over it, so that the machine, which
         // may look at any moment, reads either the old bench or the new one.
@@ -89,7 +89,7 @@ public final class DemoBench {
      * @throws IllegalArgumentException when the text is not a JSON object, or
      *         its "controllers" is not an array
      */
-    public static String withController(String bench, String controller) {
+    static String withController(String bench, String controller) {
         JsonScanner scan = new JsonScanner(bench);
         int open = scan.skipInsignificant(0);
         if (open >= bench.length() || bench.charAt(open) != '{') {

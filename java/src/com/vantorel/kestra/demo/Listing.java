@@ -33,6 +33,16 @@ final class Listing {
         return listing;
     }
 
+    /** A listing of records already read (list {@code id}, index order). */
+    static Listing forRecords(int id, List<String> records) {
+        Listing listing = new Listing(id, DemoOptions.ALL_VENDORS);
+        for (String record : records) {
+            listing.records.add(record);
+            listing.devices.add(parse(record));
+        }
+        return listing;
+    }
+
     /** Reads the count and every record again. */
     void reload(Report report) {
         records.clear();
