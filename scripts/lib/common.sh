@@ -22,6 +22,11 @@ ensure_packages() {
 # What every build of the library and its tests needs on Linux.
 LINUX_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev openjdk-17-jdk-headless junit5)
 
+# What the Windows DLL and its tests under Wine need besides: the mingw-w64
+# cross compiler (POSIX threads), GoogleTest's sources for it to build, and
+# Wine to run the results.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 wine)
+
 # Runs a command with its output set aside; shows the output only when the
 # command fails, and fails with it.
 quietly() {

@@ -92,6 +92,7 @@ StringDescriptorNode* getStringDescriptor(platform::Handle hub, uint32_t port, u
 
 int32_t getStringDescriptors(platform::Handle hub, uint32_t port, uint8_t index, uint32_t languageCount,
                              const uint16_t* languageIds, StringDescriptorNode* head) {
+    if (languageIds == nullptr) languageCount = 0;
     StringDescriptorNode* last = nullptr;
     for (StringDescriptorNode* node = head; node != nullptr; node = node->next) {
         if (node->descriptorIndex == index) return 0;

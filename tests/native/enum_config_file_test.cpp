@@ -2,106 +2,47 @@
 // and that an unusable module path leaves the keyword absent.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "enum/config_file.h"
-#include "platform/types.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/sim.h"
+#include "enum_test_machine.h"
 
 namespace {
 
-class ConfigFile : public ::testing::Test {
+class ConfigFile : public enumtest::SimulatedMachineTest {
 protected:
-    void SetUp() override {
-        sim::clearFaults();
-        savedRoot = sim::driveRoot();
-        savedModule = sim::modulePath();
-        char pattern[] = "/tmp/tamberlyx-config-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
-        sim::setDriveRoot(root);
-        ASSERT_EQ(std::system(("mkdir -p " + root + "/c/lib").c_str()), 0);
-        sim::setModulePath("c:\\lib\\Tamberlyx.dll");
-        before = sim::openCounts();
+    int useInfGuidWith(const std::string& content) {
+        scratch.write("Tamberlyx.cfg", content);
+        return configHasKeyword(kKeywordUseInfGuid);
     }
-    void TearDown() override {
-        EXPECT_EQ(sim::openCounts(), before) << sim::describe(sim::openCounts());
-        sim::clearFaults();
-        sim::setDriveRoot(savedRoot);
-        sim::setModulePath(savedModule);
-        std::system(("rm -rf " + root).c_str());
-    }
-    void writeConfig(const std::string& content, const std::string& name = "Tamberlyx.cfg") {
-        std::ofstream(root + "/c/lib/" + name, std::ios::binary) << content;
-    }
-    int useInfGuid() { return configHasKeyword(kKeywordUseInfGuid); }
-
-    std::string root, savedRoot, savedModule;
-    sim::Counts before;
+    enumtest::ScratchModuleDirectory scratch;
 };
 
 }  // namespace
 
-TEST_F(ConfigFile, AbsentFileMeansNoKeyword) { EXPECT_EQ(useInfGuid(), 0); }
-
-TEST_F(ConfigFile, KeywordMatchesWhateverTheCaseOfItsLettersAndItsLineEnd) {
-    writeConfig("other\nUseInfGuid\n");
-    EXPECT_EQ(useInfGuid(), 1);
-    writeConfig("first line\r\nuseinfguid\r\n");
-    EXPECT_EQ(useInfGuid(), 1);
-    writeConfig("something\nUSEINFGUID");  // last line, no line end
-    EXPECT_EQ(useInfGuid(), 1);
-}
-
-TEST_F(ConfigFile, BlanksAroundTheKeywordAreNotTrimmed) {
-    writeConfig(" useinfguid\n");
-    EXPECT_EQ(useInfGuid(), 0);
-    writeConfig("useinfguid \n");
-    EXPECT_EQ(useInfGuid(), 0);
-    writeConfig("useinfguid2\n#useinfguid\n");
-    EXPECT_EQ(useInfGuid(), 0);
+TEST_F(ConfigFile, KeywordMatchesInAnyCaseUpToItsLineEnd) {
+    EXPECT_EQ(configHasKeyword(kKeywordUseInfGuid), 0);  // no file
+    EXPECT_EQ(useInfGuidWith("other\nUseInfGuid\n"), 1);
+    EXPECT_EQ(useInfGuidWith("first\r\nuseinfguid\r\n"), 1);
+    EXPECT_EQ(useInfGuidWith("something\nuseInfGuid"), 1);  // last line, no line end
+    EXPECT_EQ(useInfGuidWith(" useinfguid\n"), 0);
+    EXPECT_EQ(useInfGuidWith("useinfguid \n"), 0);
 }
 
 TEST_F(ConfigFile, LongLinesArriveInPiecesOfAtMost119Characters) {
-    writeConfig(std::string(300, 'z') + "\nuseinfguid\n");
-    EXPECT_EQ(useInfGuid(), 1);
-    // The piece after the first 119 characters counts as a line of its own.
-    writeConfig(std::string(119, 'z') + "useinfguid\n");
-    EXPECT_EQ(useInfGuid(), 1);
-    writeConfig(std::string(118, 'z') + "useinfguid\n");
-    EXPECT_EQ(useInfGuid(), 0);
-}
-
-TEST_F(ConfigFile, FileIsNamedAfterTheModuleAndReadAnewEachTime) {
-    sim::setModulePath("c:\\lib\\v1.2\\Tamberlyx.library.dll");
-    ASSERT_EQ(std::system(("mkdir -p '" + root + "/c/lib/v1.2'").c_str()), 0);
-    writeConfig("useinfguid\n", "v1.2/Tamberlyx.library.cfg");
-    EXPECT_EQ(useInfGuid(), 1);
-    writeConfig("\n", "v1.2/Tamberlyx.library.cfg");
-    EXPECT_EQ(useInfGuid(), 0);
+    EXPECT_EQ(useInfGuidWith(std::string(300, 'z') + "\nuseinfguid\n"), 1);
+    EXPECT_EQ(useInfGuidWith(std::string(119, 'z') + "useinfguid\n"), 1);  // the second piece
+    EXPECT_EQ(useInfGuidWith(std::string(118, 'z') + "useinfguid\n"), 0);
 }
 
 TEST_F(ConfigFile, UnusableModulePathLeavesTheKeywordAbsent) {
-    writeConfig("useinfguid\n");
+    scratch.write("Tamberlyx.cfg", "useinfguid\n");
+    EXPECT_EQ(configHasKeyword(kKeywordUseInfGuid), 1);
     sim::failNthCall("GetModuleHandleA", 1, platform::kErrorModNotFound);
-    EXPECT_EQ(useInfGuid(), 0);
-    sim::failNthCall("GetModuleFileNameA", 1, platform::kErrorInsufficientBuffer);
-    EXPECT_EQ(useInfGuid(), 0);
-
-    // No "." anywhere in the path: nothing to replace.
-    sim::setModulePath("c:\\lib\\Tamberlyx");
-    EXPECT_EQ(useInfGuid(), 0);
-
-    // A path longer than the 260-character buffer comes back cut.
+    EXPECT_EQ(configHasKeyword(kKeywordUseInfGuid), 0);
+    sim::setModulePath("c:\\lib\\Tamberlyx");  // no "." to replace from
+    EXPECT_EQ(configHasKeyword(kKeywordUseInfGuid), 0);
+    // Longer than the 260-character buffer: the path comes back cut.
     sim::setModulePath("c:\\lib\\" + std::string(300, 'd') + "\\Tamberlyx.dll");
-    EXPECT_EQ(useInfGuid(), 0);
-}
-
-TEST_F(ConfigFile, ReadFailureClosesTheFile) {
-    writeConfig("useinfguid\n");
-    sim::failNthCall("fgets", 1, platform::kErrorGenFailure);
-    EXPECT_EQ(useInfGuid(), 0);
+    EXPECT_EQ(configHasKeyword(kKeywordUseInfGuid), 0);
 }

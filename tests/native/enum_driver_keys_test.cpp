@@ -1,9 +1,7 @@
-// Driver key names asked of host controllers and hub ports: the two-step
-// requests, their different second sizes, and answers that must not be
-// trusted.
+// Driver key names asked of host controllers and hub ports: the sizes of
+// the second requests, and answers that must not be trusted.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -11,106 +9,90 @@
 #include "enum_test_machine.h"
 #include "platform/kernel.h"
 
-using enumtest::OpenHandle;
-
 namespace {
+
+constexpr const char* kControllerKey = "{36FC9E60-C465-11CF-8056-444553540000}\\0042";
+constexpr const char* kDeviceKey = "{36fc9e60-c465-11cf-8056-444553540000}\\0007";
 
 class DriverKeys : public enumtest::SimulatedMachineTest {
 protected:
-    std::string keyOf(char* name) {
+    // Asks through a freshly opened handle; the name (or "(none)") and the
+    // request sizes ("in=N out=N") that it took.
+    std::string ask(bool controller, std::vector<std::string>* sizes = nullptr) {
+        sim::HostController c = sim::machineCopy().controllers[0];
+        enumtest::OpenHandle handle(controller ? enumtest::openController(c.interface.path)
+                                               : enumtest::openHub(enumtest::kRootHubName));
+        sim::startJournal();
+        char* name = controller ? getHostControllerDriverKey(handle.get()) : getPortDriverKey(handle.get(), 1);
+        for (const sim::JournalRecord& record : sim::journal())
+            if (sizes != nullptr && record.operation == "DeviceIoControl")
+                sizes->push_back(record.arguments.substr(record.arguments.find("in=")));
         std::string text = name == nullptr ? "(none)" : name;
         platform::HeapFreeBlock(name);
         return text;
     }
-    // The sizes of the DeviceIoControl calls journaled since startJournal.
-    std::vector<std::string> requestSizes() {
-        std::vector<std::string> sizes;
-        for (const sim::JournalRecord& record : sim::journal())
-            if (record.operation == "DeviceIoControl") sizes.push_back(record.arguments.substr(record.arguments.find(" in=") + 1));
-        return sizes;
+    void install(const std::function<void(sim::HostController&)>& edit) {
+        sim::installMachine(sim::MachineBuilder()
+                                .controller(sim::ControllerBuilder()
+                                                .driverKey(kControllerKey)
+                                                .rootHub(sim::HubBuilder(4).name(enumtest::kRootHubName).device(
+                                                    1, sim::DeviceBuilder(0x1A2B, 0x0200).driverKey(kDeviceKey)))
+                                                .edit(edit))
+                                .build());
     }
 };
 
-sim::HostController controllerWith(const std::function<void(sim::HostController&)>& edit) {
-    sim::HostController controller = sim::ControllerBuilder().driverKey("{36FC9E60-C465-11CF-8056-444553540000}\\0042").edit(edit).build();
-    sim::installMachine(sim::MachineBuilder().controller(controller).build());
-    return controller;
-}
-
 }  // namespace
 
-TEST_F(DriverKeys, HostControllerNameUsesActualLengthForItsSecondRequest) {
-    sim::HostController controller = controllerWith([](sim::HostController&) {});
-    OpenHandle handle(enumtest::openController(controller.interface.path));
-    ASSERT_TRUE(platform::isValidHandle(handle.get()));
-    sim::startJournal();
-    EXPECT_EQ(keyOf(getHostControllerDriverKey(handle.get())), "{36FC9E60-C465-11CF-8056-444553540000}\\0042");
-    // 4 bytes of ActualLength, 43 characters and the terminator.
-    EXPECT_EQ(requestSizes(), (std::vector<std::string>{"in=6 out=6", "in=92 out=92"}));
+TEST_F(DriverKeys, SecondRequestIsActualLengthForAControllerAndTenMoreForAPort) {
+    install([](sim::HostController&) {});
+    std::vector<std::string> sizes;
+    EXPECT_EQ(ask(true, &sizes), kControllerKey);
+    // ActualLength: 4 bytes, 43 characters and the terminator.
+    EXPECT_EQ(sizes, (std::vector<std::string>{"in=6 out=6", "in=92 out=92"}));
+    sizes.clear();
+    EXPECT_EQ(ask(false, &sizes), kDeviceKey);
+    // ActualLength: 8 bytes, 43 characters and the terminator; plus 10.
+    EXPECT_EQ(sizes, (std::vector<std::string>{"in=10 out=10", "in=106 out=106"}));
 }
 
-TEST_F(DriverKeys, HostControllerWithoutAUsableNameGivesNone) {
-    for (uint32_t reported : {0u, 4u, 6u, 0xFFFFFFF0u}) {
-        sim::HostController controller =
-            controllerWith([reported](sim::HostController& c) { c.driverKeyAnswer.actualLength = reported; });
-        OpenHandle handle(enumtest::openController(controller.interface.path));
-        sim::startJournal();
-        EXPECT_EQ(getHostControllerDriverKey(handle.get()), nullptr) << reported;
-        EXPECT_EQ(sim::journalCount("DeviceIoControl"), 1u);
-    }
-    sim::HostController controller =
-        controllerWith([](sim::HostController& c) { c.driverKeyAnswer.failWith = platform::kErrorGenFailure; });
-    OpenHandle failing(enumtest::openController(controller.interface.path));
-    EXPECT_EQ(getHostControllerDriverKey(failing.get()), nullptr);
-
-    // The second request returns no bytes, or fails, or its buffer cannot
-    // be had: none, and the buffer is released.
-    controller = controllerWith([](sim::HostController& c) { c.driverKeyAnswer.bytesReturned = 0; });
-    OpenHandle silent(enumtest::openController(controller.interface.path));
-    EXPECT_EQ(getHostControllerDriverKey(silent.get()), nullptr);
-    sim::failNthCall("DeviceIoControl", 2, platform::kErrorGenFailure);
-    EXPECT_EQ(getHostControllerDriverKey(silent.get()), nullptr);
-    sim::failNthCall("HeapAlloc", 1, platform::kErrorNotEnoughMemory);
-    EXPECT_EQ(getHostControllerDriverKey(silent.get()), nullptr);
-    EXPECT_EQ(getHostControllerDriverKey(nullptr), nullptr);
-}
-
-TEST_F(DriverKeys, PortNameAsksForActualLengthPlusTen) {
-    enumtest::installWithDevice(sim::DeviceBuilder(0x1A2B, 0x0200).driverKey("{36fc9e60-c465-11cf-8056-444553540000}\\0007"));
-    OpenHandle hub(enumtest::openHub(enumtest::kRootHubName));
-    sim::startJournal();
-    EXPECT_EQ(keyOf(getPortDriverKey(hub.get(), 1)), "{36fc9e60-c465-11cf-8056-444553540000}\\0007");
-    // ActualLength is 8 + 2 * 44 = 96; the second request has 106 bytes.
-    EXPECT_EQ(requestSizes(), (std::vector<std::string>{"in=10 out=10", "in=106 out=106"}));
-    EXPECT_EQ(getPortDriverKey(hub.get(), 2), nullptr);  // nothing on the port
-    EXPECT_EQ(getPortDriverKey(nullptr, 1), nullptr);
-}
-
-TEST_F(DriverKeys, PortWithoutAUsableNameGivesNone) {
-    for (uint32_t reported : {0u, 0xFFFFFFF6u, 0xFFFFFFFFu, 0x7FFFFFFFu}) {
-        enumtest::installWithDevice(sim::DeviceBuilder(0x1A2B, 0x0201).edit([](sim::Device&) {}));
-        sim::withMachine([reported](sim::Machine& m) {
-            sim::findPort(m, {0, 1})->driverKeyAnswer.actualLength = reported;
+TEST_F(DriverKeys, ImplausibleActualLengthsGiveNoNameAndNoSecondRequest) {
+    for (uint32_t reported : {0u, 4u, 6u, 0xFFFFFFF0u, 0x7FFFFFFFu}) {
+        install([reported](sim::HostController& c) {
+            c.driverKeyAnswer.actualLength = reported;
+            c.rootHub.ports[0].driverKeyAnswer.actualLength = reported;
         });
-        OpenHandle hub(enumtest::openHub(enumtest::kRootHubName));
-        sim::startJournal();
-        EXPECT_EQ(getPortDriverKey(hub.get(), 1), nullptr) << reported;
-        EXPECT_EQ(sim::journalCount("DeviceIoControl"), 1u);
+        std::vector<std::string> sizes;
+        EXPECT_EQ(ask(true, &sizes), "(none)") << reported;
+        EXPECT_EQ(sizes.size(), 1u);
+        // A port asks again for any ActualLength above 0 that fits.
+        if (reported == 4 || reported == 6) continue;
+        sizes.clear();
+        EXPECT_EQ(ask(false, &sizes), "(none)") << reported;
+        EXPECT_EQ(sizes.size(), 1u);
     }
-    enumtest::installWithDevice(sim::DeviceBuilder(0x1A2B, 0x0202));
-    sim::withMachine([](sim::Machine& m) { sim::findPort(m, {0, 1})->driverKeyAnswer.bytesReturned = 0; });
-    OpenHandle hub(enumtest::openHub(enumtest::kRootHubName));
-    EXPECT_EQ(getPortDriverKey(hub.get(), 1), nullptr);
-    sim::failNthCall("DeviceIoControl", 2, platform::kErrorGenFailure);
-    EXPECT_EQ(getPortDriverKey(hub.get(), 1), nullptr);
+}
+
+TEST_F(DriverKeys, FailedOrEmptySecondAnswersGiveNoName) {
+    install([](sim::HostController& c) {
+        c.driverKeyAnswer.bytesReturned = 0;
+        c.rootHub.ports[0].driverKeyAnswer.bytesReturned = 0;
+    });
+    EXPECT_EQ(ask(true), "(none)");
+    EXPECT_EQ(ask(false), "(none)");
+    install([](sim::HostController&) {});
+    for (bool controller : {true, false}) {
+        sim::failNthCall("DeviceIoControl", 2, platform::kErrorGenFailure);
+        EXPECT_EQ(ask(controller), "(none)");  // and the buffer is released
+        sim::failNthCall("HeapAlloc", 1, platform::kErrorNotEnoughMemory);
+        EXPECT_EQ(ask(controller), "(none)");
+    }
 }
 
 TEST_F(DriverKeys, NameThatFillsItsWholeAnswerIsCutInsideIt) {
-    // An answer with no zero code unit anywhere: the text ends before the
-    // last whole code unit, inside the answer.
-    std::vector<uint8_t> answer(4 + 2 * 5 + 1, 'A');
+    std::vector<uint8_t> answer(4 + 2 * 5 + 1, 'A');  // no zero code unit anywhere
     char* name = narrowNameAnswer(answer.data(), static_cast<uint32_t>(answer.size()), 4);
     EXPECT_STREQ(name, "AAAA");
     platform::HeapFreeBlock(name);
-    EXPECT_EQ(narrowNameAnswer(answer.data(), 5, 4), nullptr);  // not even one code unit
+    EXPECT_EQ(narrowNameAnswer(answer.data(), 5, 4), nullptr);  // not one whole code unit
 }

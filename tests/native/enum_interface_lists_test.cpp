@@ -3,12 +3,9 @@
 // selects, and that rebuilding and clearing release everything.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "enum/device_properties.h"
 #include "enum/interface_lists.h"
 #include "enum/narrow_text.h"
 #include "enum_test_machine.h"
@@ -16,6 +13,7 @@
 
 namespace {
 
+using Names = std::vector<std::string>;
 constexpr const char* kKeyA = "{36FC9E60-C465-11CF-8056-444553540000}\\0101";
 constexpr const char* kKeyHub = "{36FC9E60-C465-11CF-8056-444553540000}\\0102";
 constexpr const char* kKeyB = "{36FC9E60-C465-11CF-8056-444553540000}\\0103";
@@ -26,28 +24,17 @@ protected:
     void SetUp() override {
         clearInterfaceList(deviceInterfaceList);
         clearInterfaceList(hubInterfaceList);
-        savedRoot = sim::driveRoot();
-        savedModule = sim::modulePath();
-        char pattern[] = "/tmp/tamberlyx-lists-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
-        sim::setDriveRoot(root);
-        ASSERT_EQ(std::system(("mkdir -p " + root + "/c/lib").c_str()), 0);
-        sim::setModulePath("c:\\lib\\Tamberlyx.dll");
         enumtest::SimulatedMachineTest::SetUp();
     }
     void TearDown() override {
         clearInterfaceList(deviceInterfaceList);
         clearInterfaceList(hubInterfaceList);
         enumtest::SimulatedMachineTest::TearDown();
-        sim::setDriveRoot(savedRoot);
-        sim::setModulePath(savedModule);
-        std::system(("rm -rf " + root).c_str());
     }
 
-    // Device A with the fixed class on port 1, a hub with device B on port
-    // 2, mass-storage device C on port 3; edit changes the machine.
-    void install(const std::function<void(sim::Machine&)>& edit = nullptr) {
+    // Device A (also of the fixed class) on port 1, a hub with device B on
+    // port 2, mass-storage device C on port 3; edit changes the machine.
+    sim::Machine install(const std::function<void(sim::Machine&)>& edit = nullptr) {
         sim::Machine machine =
             sim::MachineBuilder()
                 .controller(sim::ControllerBuilder().rootHub(
@@ -59,81 +46,73 @@ protected:
                 .build();
         if (edit) edit(machine);
         sim::installMachine(machine);
+        return machine;
     }
-    std::string rootHubKey() { return *sim::machineCopy().controllers[0].rootHubNode.driver; }
-
-    std::vector<std::string> driverNames(const InterfaceList& list) {
-        std::vector<std::string> names;
+    // Rebuilds the device list with the default class.
+    Names deviceListNames() {
+        buildInterfaceList(deviceInterfaceList, platform::kGuidDevinterfaceUsbDevice);
+        return driverNames(deviceInterfaceList);
+    }
+    static Names driverNames(const InterfaceList& list) {
+        Names names;
         for (const InterfaceNode* node = list.first; node != nullptr; node = node->next) names.push_back(node->driverName);
         return names;
     }
-    std::string pathOf(const InterfaceNode* node) {
+    static std::string pathOf(const InterfaceNode* node) {
         char* narrow = narrowCopy(node->interfaceDetail->DevicePath, 512);
         std::string path = narrow;
         platform::HeapFreeBlock(narrow);
         return path;
     }
 
-    std::string root, savedRoot, savedModule;
+    enumtest::ScratchModuleDirectory scratch;
 };
 
 }  // namespace
 
-TEST_F(InterfaceLists, ListsHoldPresentDevicesAndHubsInEnumerationOrder) {
-    install();
+TEST_F(InterfaceLists, ListsHoldPresentDevicesAndHubsAndAreSearchedByDriverKey) {
+    sim::Machine machine = install();
     buildInterfaceLists();
-    EXPECT_EQ(driverNames(deviceInterfaceList), (std::vector<std::string>{kKeyA, kKeyHub, kKeyB, kKeyC}));
-    EXPECT_EQ(driverNames(hubInterfaceList), (std::vector<std::string>{rootHubKey(), kKeyHub}));
-    EXPECT_EQ(sim::openCounts().deviceInfoSets, before.deviceInfoSets + 2);
+    EXPECT_EQ(driverNames(deviceInterfaceList), (Names{kKeyA, kKeyHub, kKeyB, kKeyC}));
+    EXPECT_EQ(driverNames(hubInterfaceList), (Names{*machine.controllers[0].rootHubNode.driver, kKeyHub}));
 
-    sim::Machine machine = sim::machineCopy();
     const InterfaceNode* a = findInterfaceNode("{36fc9e60-c465-11cf-8056-444553540000}\\0101", 0);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(pathOf(a), sim::findDevice(machine, 0x1A2B, 0x0401)->usbInterface.path);
     EXPECT_STREQ(a->deviceDesc, "WinUsb Device");
-    EXPECT_EQ(a->deviceInfoSet, deviceInterfaceList.deviceInfoSet);
-    EXPECT_EQ(a->interfaceDetail->cbSize, 8u);
-
     const InterfaceNode* hub = findInterfaceNode(kKeyHub, 1);
     ASSERT_NE(hub, nullptr);
     EXPECT_EQ(pathOf(hub), sim::findDevice(machine, 0x1A2B, 0x0402)->hub.interface.path);
-    // The hub flag searches the hub list only.
-    EXPECT_EQ(findInterfaceNode(kKeyA, 1), nullptr);
-    EXPECT_EQ(findInterfaceNode("{36FC9E60-C465-11CF-8056-444553540000}\\9999", 0), nullptr);
+    EXPECT_EQ(findInterfaceNode(kKeyA, 1), nullptr);  // the hub flag searches the hub list only
 }
 
 TEST_F(InterfaceLists, KeywordInTheConfigurationFileSelectsTheFixedClass) {
-    install();
-    std::ofstream(root + "/c/lib/Tamberlyx.cfg") << "# devices\nUseInfGuid\n";
+    sim::Machine machine = install();
+    scratch.write("Tamberlyx.cfg", "# devices\nUseInfGuid\n");
     buildInterfaceLists();
-    EXPECT_EQ(driverNames(deviceInterfaceList), std::vector<std::string>{kKeyA});
-    EXPECT_EQ(findInterfaceNode(kKeyC, 0), nullptr);
-    sim::Machine machine = sim::machineCopy();
+    EXPECT_EQ(driverNames(deviceInterfaceList), Names{kKeyA});
     EXPECT_EQ(pathOf(deviceInterfaceList.first), sim::findDevice(machine, 0x1A2B, 0x0401)->fixedClassInterface.path);
-
-    // Read anew at every build: without the keyword the default class is back.
-    std::ofstream(root + "/c/lib/Tamberlyx.cfg") << "useinfguid \n";
-    clearInterfaceList(deviceInterfaceList);
-    clearInterfaceList(hubInterfaceList);
+    EXPECT_EQ(findInterfaceNode(kKeyC, 0), nullptr);
+    // Read anew at every build.
+    scratch.write("Tamberlyx.cfg", "useinfguid \n");
     buildInterfaceLists();
     EXPECT_EQ(driverNames(deviceInterfaceList).size(), 4u);
 }
 
 TEST_F(InterfaceLists, HubWithoutDescriptionHidesTheHubsAfterIt) {
-    // Three hubs: the root hub, then two external ones; the first external
-    // hub (the second in the list) has no description.
+    // The root hub, then two external hubs of which the first has no
+    // description.
+    auto noDescription = [](sim::Device& d) { d.node.description.reset(); };
     sim::Machine machine =
         sim::MachineBuilder()
             .controller(sim::ControllerBuilder().rootHub(
                 sim::HubBuilder(4)
-                    .device(1, sim::DeviceBuilder(0x1A2B, 0x0411).hub(sim::HubBuilder(2)).edit([](sim::Device& d) {
-                        d.node.description.reset();
-                    }))
+                    .device(1, sim::DeviceBuilder(0x1A2B, 0x0411).hub(sim::HubBuilder(2)).edit(noDescription))
                     .device(2, sim::DeviceBuilder(0x1A2B, 0x0412).hub(sim::HubBuilder(2)))))
             .build();
     sim::installMachine(machine);
     buildInterfaceLists();
-    EXPECT_EQ(driverNames(hubInterfaceList), std::vector<std::string>{*machine.controllers[0].rootHubNode.driver});
+    EXPECT_EQ(driverNames(hubInterfaceList), Names{*machine.controllers[0].rootHubNode.driver});
 }
 
 TEST_F(InterfaceLists, FirstInterfaceThatCannotBeDescribedEndsTheList) {
@@ -144,47 +123,26 @@ TEST_F(InterfaceLists, FirstInterfaceThatCannotBeDescribedEndsTheList) {
         [](sim::Device& d) { d.usbInterface.enumError = platform::kErrorGenFailure; },
         [](sim::Device& d) { d.usbInterface.sizeQueryError = platform::kErrorGenFailure; },
         [](sim::Device& d) { d.usbInterface.detailError = platform::kErrorGenFailure; },
+        // A detail size too small for the record itself: never written past.
+        [](sim::Device& d) { d.usbInterface.reportedRequiredSize = 2; },
     };
     for (size_t k = 0; k < faults.size(); ++k) {
         install([&](sim::Machine& m) { faults[k](*sim::findDevice(m, 0x1A2B, 0x0403)); });
-        buildInterfaceList(deviceInterfaceList, platform::kGuidDevinterfaceUsbDevice);
-        EXPECT_EQ(driverNames(deviceInterfaceList), (std::vector<std::string>{kKeyA, kKeyHub})) << "fault " << k;
-        clearInterfaceList(deviceInterfaceList);
+        EXPECT_EQ(deviceListNames(), (Names{kKeyA, kKeyHub})) << "fault " << k;
     }
-    // An allocation failing at any point ends the list without a leak.
     install();
     for (uint64_t n = 1; n <= 12; ++n) {
         sim::failNthCall("HeapAlloc", n, platform::kErrorNotEnoughMemory);
-        buildInterfaceList(deviceInterfaceList, platform::kGuidDevinterfaceUsbDevice);
-        EXPECT_LT(driverNames(deviceInterfaceList).size(), 4u) << "allocation " << n;
-        clearInterfaceList(deviceInterfaceList);
+        EXPECT_LT(deviceListNames().size(), 4u) << "allocation " << n;
         sim::clearFaults();
     }
-}
-
-TEST_F(InterfaceLists, DetailSizeAnswersAreNotTrusted) {
-    // A size query that claims success goes on as if it had asked.
-    install([](sim::Machine& m) { sim::findDevice(m, 0x1A2B, 0x0401)->usbInterface.sizeQueryReportsSuccess = true; });
-    buildInterfaceList(deviceInterfaceList, platform::kGuidDevinterfaceUsbDevice);
-    EXPECT_EQ(driverNames(deviceInterfaceList).size(), 4u);
-    clearInterfaceList(deviceInterfaceList);
-
-    // A reported size too small for the record itself is never written
-    // past; the read fails and ends the list.
-    for (uint32_t reported : {0u, 2u, 7u}) {
-        install([reported](sim::Machine& m) {
-            sim::findDevice(m, 0x1A2B, 0x0402)->usbInterface.reportedRequiredSize = reported;
-        });
-        buildInterfaceList(deviceInterfaceList, platform::kGuidDevinterfaceUsbDevice);
-        EXPECT_EQ(driverNames(deviceInterfaceList), std::vector<std::string>{kKeyA}) << reported;
-        clearInterfaceList(deviceInterfaceList);
-    }
-
-    // A reported size larger than needed still gives the whole path.
-    install([](sim::Machine& m) { sim::findDevice(m, 0x1A2B, 0x0401)->usbInterface.reportedRequiredSize = 1001; });
-    buildInterfaceList(deviceInterfaceList, platform::kGuidDevinterfaceUsbDevice);
-    ASSERT_NE(deviceInterfaceList.first, nullptr);
-    sim::Machine machine = sim::machineCopy();
+    // A size query that claims success, or a size larger than needed, is
+    // no failure.
+    sim::Machine machine = install([](sim::Machine& m) {
+        sim::findDevice(m, 0x1A2B, 0x0401)->usbInterface.reportedRequiredSize = 1001;
+        sim::findDevice(m, 0x1A2B, 0x0403)->usbInterface.sizeQueryReportsSuccess = true;
+    });
+    EXPECT_EQ(deviceListNames().size(), 4u);
     EXPECT_EQ(pathOf(deviceInterfaceList.first), sim::findDevice(machine, 0x1A2B, 0x0401)->usbInterface.path);
 }
 
@@ -192,44 +150,23 @@ TEST_F(InterfaceLists, RebuildingReplacesTheLastWalksListsAndClearingReleasesAll
     install();
     buildInterfaceLists();
     sim::Counts afterFirst = sim::openCounts();
-    platform::DevInfoSet firstSet = deviceInterfaceList.deviceInfoSet;
-
-    // Device C is unplugged before the next walk.
-    install([](sim::Machine& m) { sim::findPort(m, {0, 3})->device.reset(); });
+    install([](sim::Machine& m) { sim::findPort(m, {0, 3})->device.reset(); });  // C unplugged
     buildInterfaceLists();
-    EXPECT_EQ(driverNames(deviceInterfaceList), (std::vector<std::string>{kKeyA, kKeyHub, kKeyB}));
-    EXPECT_NE(deviceInterfaceList.deviceInfoSet, firstSet);
-    sim::Counts afterSecond = sim::openCounts();
-    EXPECT_EQ(afterSecond.deviceInfoSets, afterFirst.deviceInfoSets);
-    EXPECT_LT(afterSecond.heapBlocks, afterFirst.heapBlocks);
+    EXPECT_EQ(driverNames(deviceInterfaceList), (Names{kKeyA, kKeyHub, kKeyB}));
+    EXPECT_EQ(sim::openCounts().deviceInfoSets, afterFirst.deviceInfoSets);
+    EXPECT_LT(sim::openCounts().heapBlocks, afterFirst.heapBlocks);
 
     clearInterfaceList(deviceInterfaceList);
     clearInterfaceList(hubInterfaceList);
     EXPECT_EQ(deviceInterfaceList.deviceInfoSet, platform::invalidHandle());
-    EXPECT_EQ(deviceInterfaceList.first, nullptr);
     EXPECT_EQ(sim::openCounts(), before) << sim::describe(sim::openCounts());
-    clearInterfaceList(deviceInterfaceList);  // clearing an empty list is harmless
-}
 
-TEST_F(InterfaceLists, MachineWithoutInterfacesGivesEmptyLists) {
+    // No interfaces at all, or no set to be had: empty lists.
     sim::installMachine(sim::Machine{});
     buildInterfaceLists();
     EXPECT_EQ(hubInterfaceList.first, nullptr);
-    EXPECT_EQ(deviceInterfaceList.first, nullptr);
     EXPECT_EQ(findInterfaceNode(kKeyHub, 1), nullptr);
-    EXPECT_EQ(findInterfaceNode(kKeyA, 0), nullptr);
-
-    install();
     sim::failNthCall("SetupDiGetClassDevsW", 1, platform::kErrorNotEnoughMemory);
     buildInterfaceList(hubInterfaceList, platform::kGuidDevinterfaceUsbHub);
     EXPECT_EQ(hubInterfaceList.deviceInfoSet, platform::invalidHandle());
-    EXPECT_EQ(hubInterfaceList.first, nullptr);
-}
-
-TEST_F(InterfaceLists, ReleasingANodeClearsTheReference) {
-    InterfaceNode* node = static_cast<InterfaceNode*>(platform::HeapAllocZero(sizeof(InterfaceNode)));
-    node->driverName = static_cast<char*>(platform::HeapAllocZero(4));
-    releaseInterfaceNode(node);
-    EXPECT_EQ(node, nullptr);
-    releaseInterfaceNode(node);
 }

@@ -1,10 +1,14 @@
-// Small helpers for the walk's tests over simulated machines: a machine
-// with one device on a port of one root hub, and handles to its hub and
-// controller that close themselves.
+// Small helpers for the walk's tests over simulated machines: a controller
+// with one device on its root hub, handles that close themselves, a scratch
+// directory for the library's module, and a fixture that checks nothing of
+// the library's is left behind.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/sim/faults.h"
@@ -44,14 +48,48 @@ inline platform::Handle openController(const std::string& interfacePath) {
                                  platform::kOpenExisting, 0, nullptr);
 }
 
-// One controller whose root hub (named kRootHubName) has the device on
-// port 1; returns the installed machine's controller record.
-inline sim::HostController installWithDevice(const sim::DeviceBuilder& device) {
-    sim::HostController controller =
-        sim::ControllerBuilder().rootHub(sim::HubBuilder(4).name(kRootHubName).device(1, device)).build();
-    sim::installMachine(sim::MachineBuilder().controller(controller).build());
-    return controller;
+// A controller whose root hub (named kRootHubName) has the device on port 1.
+inline sim::HostController controllerWithDevice(const sim::DeviceBuilder& device) {
+    return sim::ControllerBuilder().rootHub(sim::HubBuilder(4).name(kRootHubName).device(1, device)).build();
 }
+
+// A fresh drive root for the simulated machine with the library's module
+// at "c:\lib\Tamberlyx.dll", so that a test can place the configuration
+// file beside it; the previous root and module path come back afterwards.
+class ScratchModuleDirectory {
+public:
+    ScratchModuleDirectory() : savedRoot_(sim::driveRoot()), savedModule_(sim::modulePath()) {
+        static std::atomic<int> counter{0};
+        std::error_code ignored;
+        root_ = std::filesystem::temp_directory_path(ignored) /
+                ("tamberlyx-enum-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
+                 std::to_string(counter++));
+        std::filesystem::remove_all(root_, ignored);
+        std::filesystem::create_directories(root_ / "c" / "lib", ignored);
+        sim::setDriveRoot(root_.string());
+        sim::setModulePath("c:\\lib\\Tamberlyx.dll");
+    }
+    ~ScratchModuleDirectory() {
+        sim::setDriveRoot(savedRoot_);
+        sim::setModulePath(savedModule_);
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+    ScratchModuleDirectory(const ScratchModuleDirectory&) = delete;
+    ScratchModuleDirectory& operator=(const ScratchModuleDirectory&) = delete;
+
+    // Writes a file under "c:\lib" (relative path with '/' separators).
+    void write(const std::string& relativePath, const std::string& content) const {
+        std::filesystem::path file = root_ / "c" / "lib" / relativePath;
+        std::error_code ignored;
+        std::filesystem::create_directories(file.parent_path(), ignored);
+        std::ofstream(file, std::ios::binary) << content;
+    }
+
+private:
+    std::filesystem::path root_;
+    std::string savedRoot_, savedModule_;
+};
 
 // Resets faults and the journal and checks that a test leaves nothing of
 // the library's behind.

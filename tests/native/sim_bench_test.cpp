@@ -36,6 +36,15 @@ std::u16string stringOf(const sim::Device& d, uint8_t index, uint16_t language) 
     return out;
 }
 
+void setEnvironment(const char* name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    if (value.empty()) unsetenv(name);
+    else setenv(name, value.c_str(), 1);
+#endif
+}
+
 std::string refusal(const std::string& text) {
     sim::Machine m;
     std::string error;
@@ -219,7 +228,7 @@ TEST(BenchFiles, TheEnvironmentNamesTheBench) {
         std::ofstream out(path);
         out << R"({"controllers": [{"rootHub": {"ports": {"1": {"vendorId": 7, "productId": 8}}}}]})";
     }
-    setenv("TAMBERLYX_BENCH", path.c_str(), 1);
+    setEnvironment("TAMBERLYX_BENCH", path);
     sim::installFromEnvironment();
     sim::Machine m = sim::machineCopy();
     EXPECT_EQ(m.controllers.size(), 1u);
@@ -235,7 +244,7 @@ TEST(BenchFiles, TheEnvironmentNamesTheBench) {
     EXPECT_NE(said.find(path + ":1: syntax error"), std::string::npos) << said;
     EXPECT_TRUE(sim::machineCopy().controllers.empty());
 
-    unsetenv("TAMBERLYX_BENCH");
+    setEnvironment("TAMBERLYX_BENCH", "");
     sim::installFromEnvironment();
     EXPECT_EQ(sim::machineCopy().controllers.size(), sim::defaultBench().controllers.size());
     std::remove(path.c_str());

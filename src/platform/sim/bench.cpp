@@ -730,6 +730,8 @@ private:
             if (!pipes(*w, childPointer(at, "winusb"), &d.winUsb)) return false;
         }
         if (failed()) return false;
+        if (v.contains("hidReports") && d.hidInterfaces.empty())
+            return fail(childPointer(at, "hidReports"), "\"hidReports\" belongs to a device of kind \"hid\"");
         if (!d.hidInterfaces.empty() && !hidReports(v, at, "hidReports", &d.hidInterfaces[0].behaviour)) return false;
         if (const json* list = member(v, at, "hidInterfaces", json::value_t::array)) {
             for (size_t i = 0; i < list->size(); ++i) {

@@ -1,6 +1,7 @@
 // C-runtime file streams over the host's files, with drive paths mapped into
 // the simulated machine's directory.
 #include <cstdio>
+#include <string>
 
 #include "platform/crt.h"
 #include "platform/sim/accounting.h"
@@ -16,8 +17,14 @@ struct CrtFile {
 CrtFile* crtOpen(const char* path, const char* mode) {
     if (path == nullptr || mode == nullptr) return nullptr;
     if (sim::failHere("fopen", std::string(path) + " " + mode)) return nullptr;
-    // Text mode on the host: "\n" stays "\n".
-    FILE* stream = std::fopen(sim::hostPath(path).c_str(), mode);
+    // The simulated machine's files hold the same bytes on every host: "\n"
+    // stays "\n", also when the simulator itself runs on Windows, where the
+    // runtime's text mode would write "\r\n".
+    std::string hostMode = mode;
+#if defined(_WIN32)
+    if (hostMode.find('b') == std::string::npos) hostMode += 'b';
+#endif
+    FILE* stream = std::fopen(sim::hostPath(path).c_str(), hostMode.c_str());
     if (stream == nullptr) return nullptr;
     ++sim::liveCounters().crtFiles;
     return new CrtFile{stream};

@@ -199,7 +199,7 @@ struct Device {
     InterfaceAnswer usbInterface;         // GUID_DEVINTERFACE_USB_DEVICE
     InterfaceAnswer fixedClassInterface;  // the fixed class {58D07210-27C1-11DD-BD0B-0800200C9A66}
     std::vector<HidInterface> hidInterfaces;
-    uint32_t openError = 0;  // opening the device interface fails with this
+    uint32_t openError = 0;  // opening the device's interfaces fails with this (a hub: Hub::openError)
 
     WinUsbBehaviour winUsb;
 

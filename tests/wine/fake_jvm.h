@@ -1,0 +1,55 @@
+// A Java Native Interface environment of the test host's own: just the
+// functions the library uses (byte-array elements, array length, new
+// strings), with byte arrays and strings it keeps itself. Like a checking
+// JVM it hands out copies of array elements between guard zones, so a
+// pin never released, a second release or a write past the elements shows.
+#pragma once
+
+#include <jni.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class FakeJvm {
+public:
+    FakeJvm();
+    ~FakeJvm();
+    FakeJvm(const FakeJvm&) = delete;
+    FakeJvm& operator=(const FakeJvm&) = delete;
+
+    JNIEnv* env();
+
+    jbyteArray newByteArray(const std::vector<jbyte>& bytes);
+    std::vector<jbyte> bytesOf(jbyteArray array) const;
+    // The text of a string the library made, as UTF-16.
+    std::u16string textOf(jstring text) const;
+
+    int pinsTaken() const { return pinsTaken_; }
+    int pinsOutstanding() const { return pinsOutstanding_; }
+    // Releases that did not match a pin, and pins whose guard zones were
+    // overwritten.
+    int faults() const { return faults_; }
+
+    struct Array;
+    struct String;
+
+private:
+    friend struct FakeJvmFunctions;
+    struct Pin {
+        Array* array;
+        std::unique_ptr<jbyte[]> block;
+    };
+
+    JNINativeInterface_ functions_{};
+    struct EnvBlock {
+        JNIEnv_ env;
+        FakeJvm* owner;
+    } block_{};
+    std::vector<std::unique_ptr<Array>> arrays_;
+    std::vector<std::unique_ptr<String>> strings_;
+    std::vector<Pin> pins_;
+    int pinsTaken_ = 0;
+    int pinsOutstanding_ = 0;
+    int faults_ = 0;
+};
