@@ -131,6 +131,14 @@ bool watchBenchFile(const std::string& path, std::string* error) {
     return true;
 }
 
+void unwatchBenchFile() {
+    BenchWatch& w = watch();
+    std::lock_guard<std::mutex> guard(w.lock);
+    w.started = true;
+    w.path.clear();
+    w.stamp = FileStamp();
+}
+
 bool checkBenchFile() {
     BenchWatch& w = watch();
     std::lock_guard<std::mutex> guard(w.lock);

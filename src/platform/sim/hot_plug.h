@@ -30,6 +30,8 @@ void machineChanged(Machine& before, Machine& after);
 // Installs the machine of a bench file and watches that file from now on.
 // False with *error set when the file is refused (nothing changes then).
 bool watchBenchFile(const std::string& path, std::string* error);
+// Stops watching any bench file (the machine stays as it is).
+void unwatchBenchFile();
 // Reads the watched bench file again if it changed since it was last read;
 // true when that replaced the machine.
 bool checkBenchFile();
