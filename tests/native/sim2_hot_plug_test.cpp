@@ -147,7 +147,6 @@ TEST(SimulatedHotPlug, BuilderPlugAndUnplugNotifyRegisteredWindows) {
     ASSERT_TRUE(listener.waitForInterfaceNotices(1));
     ASSERT_TRUE(sim::unplugDevice({0, 1}));
     ASSERT_TRUE(listener.waitForInterfaceNotices(2));
-    EXPECT_TRUE(sim::waitForBroadcastsHandled(2000));
 
     std::vector<Notice> seen = listener.interfaceNotices();
     ASSERT_EQ(seen.size(), 2u) << "only USB device interfaces: no HID, hub or controller classes";

@@ -185,7 +185,7 @@ TEST(SimulatedHid, SilentDeviceLeavesReadPendingUntilCancelled) {
 
 TEST(SimulatedHid, DelayedAnswerCompletesTheReadOnAnotherThread) {
     sim::HidBehaviour slow;
-    slow.answerDelayMs = 80;
+    slow.answerDelayMs = 250;
     sim2test::Desk desk(slow);
     Handle file = openExclusive(desk.hid);
     Request write, read;
@@ -205,7 +205,7 @@ TEST(SimulatedHid, DelayedAnswerCompletesTheReadOnAnotherThread) {
 TEST(SimulatedHid, LateCancelKeepsTheRequestPendingUntilItEnds) {
     sim::HidBehaviour lazy;
     lazy.kind = sim::HidReportKind::Silent;
-    lazy.cancelDelayMs = 80;
+    lazy.cancelDelayMs = 300;
     sim2test::Desk desk(lazy);
     Handle file = openExclusive(desk.hid);
     {
@@ -219,7 +219,7 @@ TEST(SimulatedHid, LateCancelKeepsTheRequestPendingUntilItEnds) {
         auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(GetOverlappedResult(file, &read.overlapped, &count, true));
         EXPECT_EQ(GetLastError(), kErrorOperationAborted);
-        EXPECT_GE(elapsedMs(start), 40);
+        EXPECT_GE(elapsedMs(start), 50);
     }
     EXPECT_TRUE(sim::misuseReports().empty());
     CloseHandle(file);
@@ -228,7 +228,7 @@ TEST(SimulatedHid, LateCancelKeepsTheRequestPendingUntilItEnds) {
 TEST(SimulatedHid, ClosingTheEventBeforeALateCancelEndsIsReported) {
     sim::HidBehaviour lazy;
     lazy.writesHang = true;
-    lazy.cancelDelayMs = 60;
+    lazy.cancelDelayMs = 300;
     sim2test::Desk desk(lazy);
     Handle file = openExclusive(desk.hid);
     auto overlapped = std::make_unique<Overlapped>();
@@ -241,7 +241,7 @@ TEST(SimulatedHid, ClosingTheEventBeforeALateCancelEndsIsReported) {
     CloseHandle(overlapped->hEvent);  // too early: the request has not ended
     ASSERT_EQ(sim::misuseReports().size(), 1u);
     overlapped->Internal = 0x5A5A;
-    for (int i = 0; i < 100 && sim::pendingRequests() > 0; ++i)
+    for (int i = 0; i < 300 && sim::pendingRequests() > 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(sim::pendingRequests(), 0u);
     EXPECT_EQ(overlapped->Internal, 0x5A5Au) << "an orphaned request writes nothing back";

@@ -1,5 +1,8 @@
 // Running a companion program and waiting for it, as _spawnv(_P_WAIT) does.
+// The simulated machine runs host programs on Linux only.
 #include <gtest/gtest.h>
+
+#if defined(__linux__)
 
 #include <sys/stat.h>
 
@@ -82,3 +85,5 @@ TEST_F(SimulatedSpawn, DrivePathsAreMappedIntoTheMachinesDirectory) {
     ::rmdir((directory + "/c").c_str());
     sim::setDriveRoot(saved);
 }
+
+#endif  // __linux__

@@ -187,15 +187,18 @@ TEST_F(SimulatedWindows, DeviceNotificationsReachRegisteredWindowsOnly) {
     WindowThread bystander("Listening");
     sim::Counts before = sim::openCounts();
 
+    // A class of the test's own, so that windows other tests leave behind
+    // in this process do not count.
+    const Guid testClass = {0x5EC0DE01, 0x1111, 0x2222, {1, 2, 3, 4, 5, 6, 7, 8}};
     DevBroadcastDeviceInterfaceW filter{};
     filter.dbcc_size = sizeof filter;
     filter.dbcc_devicetype = kDbtDevtypDeviceInterface;
-    filter.dbcc_classguid = kGuidDevinterfaceUsbDevice;
+    filter.dbcc_classguid = testClass;
     Notification registration = RegisterDeviceNotificationW(listener.window, &filter, kDeviceNotifyWindowHandle);
     ASSERT_NE(registration, nullptr);
     EXPECT_EQ(sim::openCounts().notifications, before.notifications + 1);
 
-    EXPECT_EQ(sim::broadcastDeviceInterfaceChange(kDbtDeviceArrival, kGuidDevinterfaceUsbDevice, "\\\\?\\usb#x"), 1u);
+    EXPECT_EQ(sim::broadcastDeviceInterfaceChange(kDbtDeviceArrival, testClass, "\\\\?\\test#x"), 1u);
     EXPECT_EQ(sim::broadcastDeviceInterfaceChange(kDbtDeviceArrival, kGuidDevinterfaceHid, "\\\\?\\hid#x"), 0u)
         << "another interface class";
     EXPECT_GE(sim::broadcastDevNodesChanged(), 2u) << "every top-level window";
@@ -203,7 +206,7 @@ TEST_F(SimulatedWindows, DeviceNotificationsReachRegisteredWindowsOnly) {
 
     EXPECT_TRUE(UnregisterDeviceNotification(registration));
     EXPECT_FALSE(UnregisterDeviceNotification(registration));
-    EXPECT_EQ(sim::broadcastDeviceInterfaceChange(kDbtDeviceArrival, kGuidDevinterfaceUsbDevice, "x"), 0u);
+    EXPECT_EQ(sim::broadcastDeviceInterfaceChange(kDbtDeviceArrival, testClass, "x"), 0u);
 
     sim::failNthCall("RegisterDeviceNotificationW", 1, kErrorNotEnoughMemory);
     EXPECT_EQ(RegisterDeviceNotificationW(listener.window, &filter, kDeviceNotifyWindowHandle), nullptr);
