@@ -10,6 +10,9 @@
 #include "monitor/device_change_monitor.h"
 #include "monitor_test_support.h"
 #include "platform/sim/faults.h"
+#include "platform/sim/hot_plug.h"
+#include "platform/sim/installed_machine.h"
+#include "platform/sim/machine_builder.h"
 #include "platform/sim/sim.h"
 #include "platform/sim/sim_windows.h"
 #include "platform/types.h"
@@ -31,6 +34,7 @@ protected:
             EXPECT_TRUE(closeMonitor(window, thread));
             platform::CloseHandle(thread);
         }
+        if (machineReplaced) sim::installDefaultBench();
         sim::stopJournal();
         sim::clearFaults();
         sim::forgetWindowClasses();
@@ -54,42 +58,26 @@ protected:
     sim::Counts before;
     platform::Handle thread = nullptr;
     platform::Hwnd window = nullptr;
+    bool machineReplaced = false;
 };
 
 }  // namespace
 
-TEST_F(RunningMonitor, RunsTheCompanionWithAddOnArrivalAndRemoveOnRemoval) {
-    start();
-    ASSERT_EQ(usbDeviceChange(platform::kDbtDeviceArrival), 1u);
-    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
-    EXPECT_EQ(companion->runs(), "begin 1 add\nend add\n");
-    ASSERT_EQ(usbDeviceChange(platform::kDbtDeviceRemoveComplete), 1u);
-    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
-    EXPECT_EQ(companion->runs(), "begin 1 add\nend add\nbegin 1 remove\nend remove\n");
-}
-
-TEST_F(RunningMonitor, ListensToUsbDeviceInterfacesOnly) {
-    start();
-    EXPECT_EQ(sim::broadcastDeviceInterfaceChange(platform::kDbtDeviceArrival, platform::kGuidDevinterfaceUsbHub,
-                                                  "\\\\?\\usb#root_hub#1#{f18a0e88}"),
-              0u);
-    EXPECT_EQ(sim::broadcastDeviceInterfaceChange(platform::kDbtDeviceArrival, platform::kGuidDevinterfaceHid,
-                                                  "\\\\?\\hid#vid_1234&pid_5678#1#{4d1e55b2}"),
-              0u);
-    EXPECT_EQ(usbDeviceChange(platform::kDbtDeviceArrival), 1u);
-}
-
-TEST_F(RunningMonitor, RunsNothingForOtherEvents) {
+TEST_F(RunningMonitor, RunsNothingForOtherEventsOrOtherInterfaces) {
     start();
     sim::startJournal();
     EXPECT_EQ(sim::broadcastDevNodesChanged(), 1u);
     EXPECT_EQ(usbDeviceChange(platform::kDbtDeviceQueryRemove), 1u);
+    // Only USB device interfaces are listened to.
+    EXPECT_EQ(sim::broadcastDeviceInterfaceChange(platform::kDbtDeviceArrival, platform::kGuidDevinterfaceHid,
+                                                  "\\\\?\\hid#vid_1234&pid_5678#1#{4d1e55b2}"),
+              0u);
     ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
     EXPECT_EQ(sim::journalCount("_spawnv"), 0u);
     EXPECT_EQ(companion->runs(), "");
 }
 
-TEST_F(RunningMonitor, RunsOneCompanionAtATimeInTheOrderOfTheChanges) {
+TEST_F(RunningMonitor, RunsTheCompanionWithTheActionOneRunAtATimeInOrder) {
     start();
     usbDeviceChange(platform::kDbtDeviceArrival);
     usbDeviceChange(platform::kDbtDeviceArrival);
@@ -108,6 +96,20 @@ TEST_F(RunningMonitor, ACompanionThatDoesNotEndHoldsBackLaterChanges) {
     companion->release();
     ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
     EXPECT_EQ(companion->runs(), "begin 1 add\nend add\nbegin 1 remove\nend remove\n");
+}
+
+TEST_F(RunningMonitor, RunsTheCompanionWhenADeviceIsUnpluggedAndPluggedAgain) {
+    sim::Device loop = sim::DeviceBuilder(0x1A2B, 0x0001).strings("Maker", "Loop", "SN1").winUsb().build();
+    machineReplaced = true;
+    sim::installMachine(
+        sim::MachineBuilder().controller(sim::ControllerBuilder().rootHub(sim::HubBuilder(4).device(1, loop))).build());
+    start();
+    ASSERT_TRUE(sim::unplugDevice({0, 1}));
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    EXPECT_EQ(companion->runs(), "begin 1 remove\nend remove\n");
+    ASSERT_TRUE(sim::plugDevice({0, 3}, loop));
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    EXPECT_EQ(companion->runs(), "begin 1 remove\nend remove\nbegin 1 add\nend add\n");
 }
 
 TEST_F(RunningMonitor, KeepsTheActionInPlaceWhenTheDirectoryHoldsABlank) {
