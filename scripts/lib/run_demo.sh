@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the demo client over a built tree: run_demo.sh BUILD_DIR [demo arguments].
 #
-# Sets the stage in a scratch directory (DEMO_DIR, default BUILD_DIR/demo),
-# which is made afresh for every run and left in place afterwards:
+# Sets the stage in a scratch directory (TAMBERLYX_DEMO_DIR, default
+# BUILD_DIR/demo), whose files are made afresh for every run and left in
+# place afterwards:
 #   lib/libTamberlyx.so             a copy of the library, so that what lies beside it is the demo's own
 #   lib/tolvwinusbdevice64          the companion program: appends its argument to companion.log
 #   builtin-bench.json              the built-in bench written out, when no --bench is given
@@ -12,7 +13,7 @@ set -uo pipefail
 
 build=$(cd "$1" && pwd)
 shift
-scratch=${DEMO_DIR:-$build/demo}
+scratch=${TAMBERLYX_DEMO_DIR:-$build/demo}
 
 fail() {
   echo "demo: $*" >&2
@@ -40,7 +41,16 @@ for needed in "$build/libTamberlyx.so" "$build/tamberlyx_bench" "$build/java/cla
   [ -e "$needed" ] || fail "$needed is missing: build the tree first (scripts/demo does)"
 done
 
-rm -rf "$scratch"
+mkdir -p "$scratch"
+scratch=$(cd "$scratch" && pwd)
+if [ -n "$bench" ] && [ -f "$bench" ]; then
+  case $(cd "$(dirname "$bench")" && pwd)/ in
+    "$scratch"/*) fail "$bench is in the demo's scratch directory, which every run clears: copy it elsewhere first" ;;
+  esac
+fi
+# Only what the demo itself puts there is cleared.
+rm -rf "$scratch/lib" "$scratch/machine" "$scratch/bench.json" "$scratch/bench.json.next" \
+  "$scratch/builtin-bench.json" "$scratch/companion.log"
 mkdir -p "$scratch/lib" "$scratch/machine"
 
 if [ -z "$bench" ]; then

@@ -8,7 +8,7 @@ build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$build/demo-test
 rm -rf "$work" && mkdir -p "$work"
-export DEMO_DIR=$work/run
+export TAMBERLYX_DEMO_DIR=$work/run
 failures=0
 
 fail() {
