@@ -11,6 +11,7 @@
 #include "access/win_usb_api.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
+#include "platform/sim/bench.h"
 #include "platform/sim/device_runtime.h"
 #include "platform/sim/hot_plug.h"
 #include "platform/sim/modules.h"
@@ -118,6 +119,25 @@ TEST_F(SimulatedWinUsb, AbsentModuleAndMissingEntryPoint) {
     EXPECT_EQ(GetLastError(), kErrorProcNotFound);
     EXPECT_NE(api.readPipe, nullptr);
     EXPECT_EQ(GetProcAddress(api.module, "WinUsb_NoSuchThing"), nullptr);
+}
+
+TEST_F(SimulatedWinUsb, BenchCanLeaveOutTheModuleOrSomeOfItsEntryPoints) {
+    sim::Machine machine;
+    std::string error;
+    ASSERT_TRUE(sim::parseBench(R"({"winusbDll": {"present": false}})", "b.json", &machine, &error)) << error;
+    sim::installMachine(machine);
+    EXPECT_EQ(LoadLibraryA("winusb.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), kErrorModNotFound);
+
+    ASSERT_TRUE(sim::parseBench(R"({"winusbDll": {"missingEntryPoints": ["WinUsb_Free"]}})", "b.json", &machine,
+                                &error))
+        << error;
+    sim::installMachine(machine);
+    WinUsb api;
+    ASSERT_NE(api.module, nullptr);
+    EXPECT_EQ(api.free, nullptr);
+    EXPECT_NE(api.initialize, nullptr);
+    EXPECT_FALSE(sim::parseBench(R"({"winusbDll": {"present": "no"}})", "b.json", &machine, &error));
 }
 
 TEST_F(SimulatedWinUsb, CallingAnEntryPointAfterTheModuleWasReleasedIsReported) {

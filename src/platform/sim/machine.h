@@ -234,9 +234,16 @@ struct HostController {
     Hub rootHub;
 };
 
+// The machine's WinUSB library, "winusb.dll", loaded at run time.
+struct WinUsbLibrary {
+    bool present = true;  // false: LoadLibraryA fails with ERROR_MOD_NOT_FOUND
+    std::vector<std::string> missingEntryPoints;  // names GetProcAddress does not find
+};
+
 struct Machine {
     std::vector<HostController> controllers;
     std::vector<DevNode> otherDevices;  // present devices outside the USB tree
+    WinUsbLibrary winUsbLibrary;
 };
 
 }  // namespace sim

@@ -11,6 +11,8 @@
 #include "platform/kernel.h"
 #include "platform/sim/accounting.h"
 #include "platform/sim/faults.h"
+#include "platform/sim/installed_machine.h"
+#include "platform/sim/machine_index.h"
 #include "platform/sim/winusb_entry_points.h"
 
 namespace sim {
@@ -49,6 +51,19 @@ std::string moduleKey(const std::string& name) {
     for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (key.find('.') == std::string::npos) key += ".dll";
     return key;
+}
+
+// What the installed machine says of "winusb.dll" (its only module).
+WinUsbLibrary libraryOfMachine(const std::string& key) {
+    if (key != "winusb.dll") return WinUsbLibrary();
+    LockedMachine locked;
+    return locked.machine().winUsbLibrary;
+}
+
+bool listed(const std::vector<std::string>& names, const char* name) {
+    for (const std::string& n : names)
+        if (n == name) return true;
+    return false;
 }
 
 ModuleRecord* loadedByHandle(ModuleTable& t, platform::Module module) {
@@ -113,10 +128,13 @@ Module LoadLibraryA(const char* name) {
         SetLastError(kErrorInvalidParameter);
         return nullptr;
     }
+    std::string key = sim::moduleKey(name);
+    bool presentOnMachine = sim::libraryOfMachine(key).present;
     sim::ModuleTable& t = sim::table();
     std::lock_guard<std::mutex> guard(t.lock);
-    auto it = t.modules.find(sim::moduleKey(name));
-    if (it == t.modules.end() || (!it->second.available && it->second.references == 0)) {
+    auto it = t.modules.find(key);
+    if (it == t.modules.end() ||
+        ((!it->second.available || !presentOnMachine) && it->second.references == 0)) {
         SetLastError(kErrorModNotFound);
         return nullptr;
     }
@@ -129,6 +147,7 @@ void* GetProcAddress(Module module, const char* name) {
     // Names below 0x10000 are ordinals, which this machine does not export.
     bool byName = reinterpret_cast<uintptr_t>(name) >= 0x10000;
     if (sim::failHere("GetProcAddress", byName ? name : "(ordinal)")) return nullptr;
+    std::vector<std::string> missing = sim::libraryOfMachine("winusb.dll").missingEntryPoints;
     sim::ModuleTable& t = sim::table();
     std::lock_guard<std::mutex> guard(t.lock);
     sim::ModuleRecord* record = sim::loadedByHandle(t, module);
@@ -136,7 +155,8 @@ void* GetProcAddress(Module module, const char* name) {
         SetLastError(module == nullptr ? kErrorModNotFound : kErrorInvalidHandle);
         return nullptr;
     }
-    if (!byName || record->hidden.count(name) != 0 || record->entryPoints.count(name) == 0) {
+    if (!byName || record->hidden.count(name) != 0 || record->entryPoints.count(name) == 0 ||
+        (record->handle == t.modules["winusb.dll"].handle && sim::listed(missing, name))) {
         SetLastError(kErrorProcNotFound);
         return nullptr;
     }
