@@ -1,7 +1,6 @@
 // The device methods as the JVM calls them, over a list the walk made of a
 // simulated desk: arrays are copied out and back as the JVM does, a null
-// array is never pinned, arrays too small are refused unchanged, and
-// releasing a list closes its open devices.
+// array is never pinned, and releasing a list closes its open devices.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -28,6 +27,10 @@ struct JavaArray {
 std::vector<jbyte> javaBytes(const std::vector<uint8_t>& bytes) { return std::vector<jbyte>(bytes.begin(), bytes.end()); }
 
 jbyte* JNICALL copyElements(JNIEnv*, jbyteArray array, jboolean*) {
+    if (array == nullptr) {
+        ADD_FAILURE() << "a null array was pinned";
+        return nullptr;
+    }
     auto* a = reinterpret_cast<JavaArray*>(array);
     ++a->pins;
     jbyte* copy = new jbyte[a->bytes.size() + 1];
@@ -43,6 +46,10 @@ void JNICALL releaseElements(JNIEnv*, jbyteArray array, jbyte* elements, jint mo
 }
 
 jsize JNICALL lengthOf(JNIEnv*, jarray array) {
+    if (array == nullptr) {
+        ADD_FAILURE() << "the length of a null array was asked";
+        return 0;
+    }
     return static_cast<jsize>(reinterpret_cast<JavaArray*>(array)->bytes.size());
 }
 
@@ -117,12 +124,13 @@ TEST_F(DeviceMethodsOverAList, AListedDeviceIsOpenedMovesDataAndIsClosed) {
     EXPECT_EQ(sim::openCounts(), listed) << sim::describe(sim::openCounts());
 }
 
-TEST_F(DeviceMethodsOverAList, NullAndShortArraysAreRefusedWithoutBeingChanged) {
+TEST_F(DeviceMethodsOverAList, NullArraysAreRefusedWithoutBeingPinned) {
     ASSERT_EQ(TAMBERLYX_METHOD(usbOpenDevice)(env, nullptr, listId, loopback), Success);
     ASSERT_EQ(TAMBERLYX_METHOD(usbOpenDevice)(env, nullptr, listId, hid), Success);
     int32_t l = listId, w = loopback, h = hid;
 
-    // A null array: refused, and there was nothing to pin.
+    // Refused before the device is asked, and never handed to the JNI
+    // functions (this environment's fail the test when given a null array).
     EXPECT_EQ(TAMBERLYX_METHOD(usbWriteControlPipe)(env, nullptr, l, w, 0, 0, nullptr), TransferFailed);
     EXPECT_EQ(TAMBERLYX_METHOD(usbReadControlPipe)(env, nullptr, l, w, 0, 0, nullptr), ReadFailed);
     EXPECT_EQ(TAMBERLYX_METHOD(usbWriteBulkPipe)(env, nullptr, l, w, 1, 0, 100, nullptr), TransferFailed);
@@ -131,24 +139,6 @@ TEST_F(DeviceMethodsOverAList, NullAndShortArraysAreRefusedWithoutBeingChanged) 
     EXPECT_EQ(TAMBERLYX_METHOD(usbReadInterruptPipe)(env, nullptr, l, h, 0, 64, 100, nullptr), ReadFailed);
     EXPECT_EQ(TAMBERLYX_METHOD(usbGetDeviceDescriptor)(env, nullptr, l, h, 1, 0, 18, nullptr), NoSuchDevice);
 
-    // Arrays one byte short of what each request needs.
-    const std::vector<jbyte> canvas = javaBytes(pattern(63, 1));
-    JavaArray a{canvas};
-    a.bytes.resize(7 + 4);
-    const std::vector<jbyte> control = a.bytes;
-    EXPECT_EQ(TAMBERLYX_METHOD(usbWriteControlPipe)(env, nullptr, l, w, 4, 0, java(a)), TransferFailed);
-    EXPECT_EQ(TAMBERLYX_METHOD(usbReadControlPipe)(env, nullptr, l, w, 4, 0, java(a)), ReadFailed);
-    EXPECT_EQ(TAMBERLYX_METHOD(usbWriteBulkPipe)(env, nullptr, l, w, 1, 12, 100, java(a)), TransferFailed);
-    EXPECT_EQ(TAMBERLYX_METHOD(usbReadBulkPipe)(env, nullptr, l, w, 1, 12, 100, java(a)), TransferFailed);
-    EXPECT_EQ(TAMBERLYX_METHOD(usbGetDeviceDescriptor)(env, nullptr, l, h, 3, 2, 12, java(a)), NoSuchDevice);
-    EXPECT_EQ(a.bytes, control);
-    JavaArray r{canvas};  // 63 bytes: one short of a report
-    EXPECT_EQ(TAMBERLYX_METHOD(usbWriteInterruptPipe)(env, nullptr, l, h, 0, 8, 100, java(r)), TransferFailed);
-    EXPECT_EQ(TAMBERLYX_METHOD(usbReadInterruptPipe)(env, nullptr, l, h, 0, 8, 100, java(r)), ReadFailed);
-    r.bytes.resize(17);
-    EXPECT_EQ(TAMBERLYX_METHOD(usbGetDeviceDescriptor)(env, nullptr, l, h, 1, 0, 18, java(r)), NoSuchDevice);
-    EXPECT_EQ(r.bytes, std::vector<jbyte>(canvas.begin(), canvas.begin() + 17));
-    EXPECT_EQ(a.pins + r.pins, 8);
 }
 
 TEST_F(DeviceMethodsOverAList, ReleasingAListClosesItsOpenDevicesFirst) {
