@@ -1,23 +1,49 @@
-// Operations on a listed device. Opening is not possible yet: every entry
-// answers as a device that cannot be opened.
-#include "devlist/device_entry.h"
+// Opening, closing and resetting a listed device.
+#include "access/operation_result.h"
+#include "access/win_usb_entry.h"
 #include "jni/status_code.h"
 
-namespace {
-int32_t finish(DeviceEntry* entry, int32_t result) {
-    entry->lastResult = result;
-    return result;
-}
-}  // namespace
+int32_t DeviceEntry::open() {
+    if (isOpen == 1) return finishOperation(*this, AlreadyOpen);
+    if (!openFile()) {
+        // A null handle is not one to keep either.
+        fileHandle = platform::invalidHandle();
+        return finishOperation(*this, OpenFailed);
+    }
+    if (isHid == 1) {
+        isOpen = 1;
+        return finishOperation(*this, Success);
+    }
 
-int32_t DeviceEntry::open() { return finish(this, isOpen == 1 ? AlreadyOpen : OpenFailed); }
-int32_t DeviceEntry::close() { return finish(this, NotOpen); }
-int32_t DeviceEntry::reset() { return finish(this, isOpen == 1 ? Success : NotOpen); }
-int32_t DeviceEntry::writeControlPipe(int32_t, int32_t, uint8_t*) { return finish(this, NotOpen); }
-int32_t DeviceEntry::readControlPipe(int32_t, int32_t, uint8_t*) { return finish(this, NotOpen); }
-int32_t DeviceEntry::writeBulkPipe(int32_t, int32_t, int32_t, uint8_t*) { return finish(this, NotOpen); }
-int32_t DeviceEntry::readBulkPipe(int32_t, int32_t, int32_t, uint8_t*) { return finish(this, NotOpen); }
-int32_t DeviceEntry::writeInterruptPipe(int32_t, int32_t, int32_t, uint8_t*) { return finish(this, NotOpen); }
-int32_t DeviceEntry::readInterruptPipe(int32_t, int32_t, int32_t, uint8_t*) { return finish(this, NotOpen); }
-int32_t DeviceEntry::cancelPipeTransfer(int32_t) { return finish(this, NotOpen); }
-int32_t DeviceEntry::getDescriptor(uint8_t*, int32_t, int32_t, int32_t) { return finish(this, NotOpen); }
+    WinUsbInitializeFn initialize = usableEntryPoint(winUsbApi.initialize);
+    void* interfaceHandle = nullptr;
+    if (initialize == nullptr) {
+        lastError = kMissingEntryPointError;
+    } else if (initialize(fileHandle, &interfaceHandle) != 0) {
+        winUsbHandle = interfaceHandle;
+        isOpen = 1;
+        lastError = 0;
+        return finishOperation(*this, Success);
+    } else {
+        recordSystemError(*this);
+    }
+    // The file opened for the attempt is of no further use, and nothing
+    // else would ever close it.
+    winUsbHandle = nullptr;
+    closeFile();
+    return finishOperation(*this, WinUsbInitFailed);
+}
+
+int32_t DeviceEntry::close() {
+    if (isOpen != 1) return finishOperation(*this, NotOpen);
+    if (isHid != 1 && winUsbHandle != nullptr) {
+        // The interface handle goes before the file it was made from.
+        if (WinUsbFreeFn release = usableEntryPoint(winUsbApi.free)) release(winUsbHandle);
+    }
+    winUsbHandle = nullptr;
+    isOpen = 0;
+    closeFile();
+    return finishOperation(*this, Success);
+}
+
+int32_t DeviceEntry::reset() { return finishOperation(*this, isOpen == 1 ? Success : NotOpen); }

@@ -2,40 +2,74 @@
 #include "access/win_usb_api.h"
 
 #include "jni/status_code.h"
+#include "monitor/device_change_monitor.h"
 #include "platform/kernel.h"
+#include "platform/usb_requests.h"
 
 WinUsbApi winUsbApi = {};
+platform::Handle monitorThread = nullptr;
+uint32_t monitorThreadId = 0;
+
+namespace {
+
+template <typename Fn>
+void resolve(platform::Module module, const char* name, Fn& slot) {
+    slot = reinterpret_cast<Fn>(platform::GetProcAddress(module, name));
+}
+
+// Keeps the handle of the monitor thread just started; the handle of an
+// earlier one is no longer needed (closing it does not stop that thread).
+void keepMonitorThread(platform::Handle thread, uint32_t id) {
+    if (monitorThread != nullptr) platform::CloseHandle(monitorThread);
+    monitorThread = thread;
+    monitorThreadId = id;
+}
+
+}  // namespace
 
 platform::Module WinUsbApi::load() {
     winUsbApi.module = platform::LoadLibraryA("winusb.dll");
     if (winUsbApi.module == nullptr) return nullptr;
     platform::Module m = winUsbApi.module;
-    winUsbApi.initialize = reinterpret_cast<WinUsbInitializeFn>(platform::GetProcAddress(m, "WinUsb_Initialize"));
-    winUsbApi.queryDeviceInformation = reinterpret_cast<WinUsbQueryDeviceInformationFn>(
-        platform::GetProcAddress(m, "WinUsb_QueryDeviceInformation"));
-    winUsbApi.getDescriptor =
-        reinterpret_cast<WinUsbGetDescriptorFn>(platform::GetProcAddress(m, "WinUsb_GetDescriptor"));
-    winUsbApi.readPipe = reinterpret_cast<WinUsbReadPipeFn>(platform::GetProcAddress(m, "WinUsb_ReadPipe"));
-    winUsbApi.writePipe = reinterpret_cast<WinUsbWritePipeFn>(platform::GetProcAddress(m, "WinUsb_WritePipe"));
-    winUsbApi.setPipePolicy =
-        reinterpret_cast<WinUsbSetPipePolicyFn>(platform::GetProcAddress(m, "WinUsb_SetPipePolicy"));
-    winUsbApi.free = reinterpret_cast<WinUsbFreeFn>(platform::GetProcAddress(m, "WinUsb_Free"));
-    winUsbApi.abortPipe = reinterpret_cast<WinUsbAbortPipeFn>(platform::GetProcAddress(m, "WinUsb_AbortPipe"));
-    winUsbApi.controlTransfer =
-        reinterpret_cast<WinUsbControlTransferFn>(platform::GetProcAddress(m, "WinUsb_ControlTransfer"));
+    resolve(m, "WinUsb_Initialize", winUsbApi.initialize);
+    resolve(m, "WinUsb_QueryDeviceInformation", winUsbApi.queryDeviceInformation);
+    resolve(m, "WinUsb_GetDescriptor", winUsbApi.getDescriptor);
+    resolve(m, "WinUsb_ReadPipe", winUsbApi.readPipe);
+    resolve(m, "WinUsb_WritePipe", winUsbApi.writePipe);
+    resolve(m, "WinUsb_SetPipePolicy", winUsbApi.setPipePolicy);
+    resolve(m, "WinUsb_Free", winUsbApi.free);
+    resolve(m, "WinUsb_AbortPipe", winUsbApi.abortPipe);
+    resolve(m, "WinUsb_ControlTransfer", winUsbApi.controlTransfer);
     return m;
 }
 
 int32_t WinUsbApi::unload(WinUsbApi* holder) {
     if (holder == nullptr || holder->module == nullptr) return WinUsbNotLoaded;
     platform::FreeLibrary(holder->module);
+    *holder = WinUsbApi{};
     return Success;
 }
 
 int32_t initializeDeviceAccess(WinUsbApi* holder) {
     if (holder == nullptr) return NoApiTable;
+    // A repeated initialisation loads the module again; the table keeps one
+    // reference, so the earlier one is given back once the new one is held.
+    platform::Module earlier = holder->module;
     holder->module = WinUsbApi::load();
+    if (earlier != nullptr) {
+        platform::FreeLibrary(earlier);
+        // Without a new reference the entry points may lead nowhere.
+        if (holder->module == nullptr) *holder = WinUsbApi{};
+    }
     if (holder->module == nullptr) return 1;
-    // The device-change monitor thread starts here once it exists.
+
+    uint32_t threadId = 0;
+    platform::Handle thread =
+        platform::CreateThread(nullptr, 0, &DeviceChangeMonitor::run, nullptr, 0, &threadId);
+    if (thread == nullptr) {
+        WinUsbApi::unload(holder);
+        return ThreadStartFailed;
+    }
+    keepMonitorThread(thread, threadId);
     return Success;
 }

@@ -35,12 +35,20 @@ struct WinUsbApi {
     WinUsbAbortPipeFn abortPipe;
     WinUsbControlTransferFn controlTransfer;
 
-    static platform::Module load();           // into the process-wide table
-    static int32_t unload(WinUsbApi* holder);  // 0, or WinUsbNotLoaded
+    // Loads "winusb.dll" into the process-wide table and resolves the entry
+    // points (null for a name not found); the module handle, or null.
+    static platform::Module load();
+    // Releases the holder's module and empties the holder, so that no
+    // released entry point stays callable: 0, or WinUsbNotLoaded.
+    static int32_t unload(WinUsbApi* holder);
 };
 
 // The process-wide table.
 extern WinUsbApi winUsbApi;
+
+// The device-change monitor thread started by the latest initialisation.
+extern platform::Handle monitorThread;
+extern uint32_t monitorThreadId;
 
 // Loads WinUSB into the holder and starts the device-change monitor:
 // 0, 1 (no WinUSB, no monitor), ThreadStartFailed or NoApiTable.

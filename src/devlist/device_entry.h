@@ -39,17 +39,26 @@ struct DeviceEntry {
     static void copyFrom(const DeviceEntry* source, DeviceEntry* destination);
 
     // Device access: each stores its result in lastResult and returns it.
+    // data and dataLength are the caller's array and its size in bytes (null
+    // and 0 for no array); an operation never reads or writes past them.
     int32_t open();
     int32_t close();
     int32_t reset();
-    int32_t writeControlPipe(int32_t length, int32_t unused, uint8_t* data);
-    int32_t readControlPipe(int32_t length, int32_t unused, uint8_t* data);
-    int32_t writeBulkPipe(int32_t pipe, int32_t length, int32_t timeout, uint8_t* data);
-    int32_t readBulkPipe(int32_t pipe, int32_t length, int32_t timeout, uint8_t* data);
-    int32_t writeInterruptPipe(int32_t pipe, int32_t length, int32_t timeout, uint8_t* data);
-    int32_t readInterruptPipe(int32_t pipe, int32_t length, int32_t timeout, uint8_t* data);
+    int32_t writeControlPipe(int32_t length, int32_t unused, uint8_t* data, int32_t dataLength);
+    int32_t readControlPipe(int32_t length, int32_t unused, uint8_t* data, int32_t dataLength);
+    int32_t writeBulkPipe(int32_t pipe, int32_t length, int32_t timeout, uint8_t* data, int32_t dataLength);
+    int32_t readBulkPipe(int32_t pipe, int32_t length, int32_t timeout, uint8_t* data, int32_t dataLength);
+    int32_t writeInterruptPipe(int32_t pipe, int32_t length, int32_t timeout, uint8_t* data, int32_t dataLength);
+    int32_t readInterruptPipe(int32_t pipe, int32_t length, int32_t timeout, uint8_t* data, int32_t dataLength);
     int32_t cancelPipeTransfer(int32_t pipe);
-    int32_t getDescriptor(uint8_t* data, int32_t descriptorType, int32_t stringKind, int32_t length);
+    int32_t getDescriptor(uint8_t* data, int32_t dataLength, int32_t descriptorType, int32_t stringKind,
+                          int32_t length);
+
+    // Opens the path that fits the device kind (hidPath for HID, devicePath
+    // otherwise) exclusively for overlapped I/O; true when fileHandle is valid.
+    bool openFile();
+    // Closes fileHandle if it is valid and marks it invalid.
+    void closeFile();
 };
 
 // True when every text the source holds reached the copy (a copy can come

@@ -3,6 +3,7 @@
 
 #include "enum/bounded_text.h"
 #include "enum/walk_trace.h"
+#include "enum/walked_hubs.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/usb_requests.h"
@@ -11,6 +12,11 @@ namespace {
 
 constexpr const char* kDevicePrefix = "\\\\.\\";  // "\\.\"
 constexpr size_t kPrefixMaximum = 200;
+
+// USB allows five external hubs below a root hub. The walk goes deeper than
+// any real tree can, but not without end.
+constexpr int kMostNestedHubs = 16;
+int hubsBeingWalked = 0;
 
 // "\\.\" + the hub name in a new process-heap text, or null.
 char* hubPath(const char* hubName, size_t length) {
@@ -66,11 +72,19 @@ void walkHub(char* path) {
 
 void enumerateHub(char* hubName, size_t length) {
     walktrace::tag("Eh01");
-    char* path = hubName != nullptr ? hubPath(hubName, length) : nullptr;
+    if (hubName == nullptr || hubsBeingWalked >= kMostNestedHubs || hubAlreadyWalked(hubName) ||
+        !rememberWalkedHub(hubName, length)) {
+        walktrace::tag("Eh02!");
+        platform::HeapFreeBlock(hubName);
+        return;
+    }
+    char* path = hubPath(hubName, length);
     if (path == nullptr) {
         walktrace::tag("Eh03!");
     } else {
+        ++hubsBeingWalked;
         walkHub(path);
+        --hubsBeingWalked;
     }
     platform::HeapFreeBlock(hubName);
     walktrace::tag("Eh32");

@@ -2,6 +2,7 @@
 
 #include "enum/host_controller_info.h"
 #include "enum/interface_lists.h"
+#include "enum/walked_hubs.h"
 
 EnumerationResult* currentResult = nullptr;
 DeviceFilter* activeFilter = nullptr;
@@ -40,4 +41,5 @@ void releaseWalkState() {
     clearInterfaceList(hubInterfaceList);
     clearInterfaceList(deviceInterfaceList);
     clearHostControllerList(hostControllerList);
+    forgetWalkedHubs();
 }

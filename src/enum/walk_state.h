@@ -23,6 +23,7 @@ int32_t nextSequenceNumber();
 // Links the entry at the tail of currentResult's chain.
 void appendToCurrentResult(DeviceEntry* entry);
 
-// Releases what a walk keeps until the next one: the host-controller records
-// and both interface lists with their device information sets.
+// Releases what a walk keeps until the next one: the host-controller records,
+// both interface lists with their device information sets, and the names of
+// the hubs walked.
 void releaseWalkState();

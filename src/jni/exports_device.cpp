@@ -8,11 +8,14 @@
 namespace {
 
 // Pins the caller's array for the length of one device operation and gives
-// it back in mode 0, which copies the bytes into the Java array.
+// it back in mode 0, which copies the bytes into the Java array. A null
+// array is never pinned: the operation sees no bytes and refuses.
 class PinnedBytes {
 public:
     PinnedBytes(JNIEnv* env, jbyteArray array) : env_(env), array_(array) {
-        if (array_ != nullptr) elements_ = env_->GetByteArrayElements(array_, nullptr);
+        if (array_ == nullptr) return;
+        elements_ = env_->GetByteArrayElements(array_, nullptr);
+        if (elements_ != nullptr) length_ = env_->GetArrayLength(array_);
     }
     ~PinnedBytes() {
         if (elements_ != nullptr) env_->ReleaseByteArrayElements(array_, elements_, 0);
@@ -21,12 +24,13 @@ public:
     PinnedBytes& operator=(const PinnedBytes&) = delete;
 
     uint8_t* bytes() const { return reinterpret_cast<uint8_t*>(elements_); }
-    jsize length() const { return array_ == nullptr ? 0 : env_->GetArrayLength(array_); }
+    int32_t length() const { return length_; }
 
 private:
     JNIEnv* env_;
     jbyteArray array_;
     jbyte* elements_ = nullptr;
+    int32_t length_ = 0;
 };
 
 }  // namespace
@@ -62,7 +66,7 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteControlPipe)(JNIEnv* env, jclass
     DeviceEntry* entry = findOpenDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
-    return entry->writeControlPipe(length, unused, bytes.bytes());
+    return entry->writeControlPipe(length, unused, bytes.bytes(), bytes.length());
 }
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadControlPipe)(JNIEnv* env, jclass, jint listId, jint index,
@@ -70,7 +74,7 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadControlPipe)(JNIEnv* env, jclass,
     DeviceEntry* entry = findOpenDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
-    return entry->readControlPipe(length, unused, bytes.bytes());
+    return entry->readControlPipe(length, unused, bytes.bytes(), bytes.length());
 }
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteBulkPipe)(JNIEnv* env, jclass, jint listId, jint index, jint pipe,
@@ -78,7 +82,7 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteBulkPipe)(JNIEnv* env, jclass, j
     DeviceEntry* entry = findOpenDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
-    return entry->writeBulkPipe(pipe, length, timeout, bytes.bytes());
+    return entry->writeBulkPipe(pipe, length, timeout, bytes.bytes(), bytes.length());
 }
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadBulkPipe)(JNIEnv* env, jclass, jint listId, jint index, jint pipe,
@@ -86,7 +90,7 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadBulkPipe)(JNIEnv* env, jclass, ji
     DeviceEntry* entry = findOpenDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
-    return entry->readBulkPipe(pipe, length, timeout, bytes.bytes());
+    return entry->readBulkPipe(pipe, length, timeout, bytes.bytes(), bytes.length());
 }
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteInterruptPipe)(JNIEnv* env, jclass, jint listId, jint index,
@@ -95,7 +99,7 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteInterruptPipe)(JNIEnv* env, jcla
     DeviceEntry* entry = findOpenDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
-    return entry->writeInterruptPipe(pipe, length, timeout, bytes.bytes());
+    return entry->writeInterruptPipe(pipe, length, timeout, bytes.bytes(), bytes.length());
 }
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadInterruptPipe)(JNIEnv* env, jclass, jint listId, jint index,
@@ -104,7 +108,7 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadInterruptPipe)(JNIEnv* env, jclas
     DeviceEntry* entry = findOpenDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
-    return entry->readInterruptPipe(pipe, length, timeout, bytes.bytes());
+    return entry->readInterruptPipe(pipe, length, timeout, bytes.bytes(), bytes.length());
 }
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbCancelPipeTransfer)(JNIEnv*, jclass, jint listId, jint index,
@@ -119,7 +123,7 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbGetDeviceDescriptor)(JNIEnv* env, jcl
     DeviceEntry* entry = findOpenDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
-    return entry->getDescriptor(bytes.bytes(), descriptorType, stringKind, length);
+    return entry->getDescriptor(bytes.bytes(), bytes.length(), descriptorType, stringKind, length);
 }
 
 }  // extern "C"

@@ -39,20 +39,6 @@ TEST_F(WalkTest, MachineWithoutControllersGivesAnEmptyResult) {
     EXPECT_EQ(hostControllerList.first, nullptr);
 }
 
-TEST_F(WalkTest, ResultThatCannotBeAllocatedLeavesTheWalkStateAlone) {
-    DeviceFilter first{0x1111, nullptr};
-    install(sim::MachineBuilder().controller(controllerWith(0x1111, 1)));
-    EXPECT_EQ(walk({0x1111}).size(), 1u);
-    activeFilter = &first;
-    const HostControllerInfo* recorded = hostControllerList.first;
-    sim::failNthCall("HeapAlloc", 1, platform::kErrorNotEnoughMemory);
-    DeviceFilter second{0x2222, nullptr};
-    EXPECT_EQ(enumerateUsbTree(&second), nullptr);
-    EXPECT_EQ(activeFilter, &first);
-    EXPECT_EQ(hostControllerList.first, recorded);
-    activeFilter = nullptr;
-}
-
 TEST_F(WalkTest, ControllerThatCannotBeOpenedIsSkippedAndTheNextOnesAreWalked) {
     install(sim::MachineBuilder()
                 .controller(controllerWith(0x1111, 1).edit([](sim::HostController& c) { c.openError = 5; }))
@@ -104,11 +90,14 @@ TEST_F(WalkTest, ControllerRecordHoldsItsIdentityPowerMapAndBusAddress) {
     EXPECT_EQ(info.busFunction, 2);
     for (int k = 0; k < kPowerMapSlots; ++k) {
         uint32_t expected = k == 2 ? 0u : 101u + k;
-        EXPECT_EQ(info.powerMap[k].SystemState, expected) << "slot " << k;
+        uint32_t state = info.powerMap[k].SystemState;  // a packed field, copied before it is compared
+        EXPECT_EQ(state, expected) << "slot " << k;
     }
     ASSERT_NE(info.controllerInfo, nullptr);
-    EXPECT_EQ(info.controllerInfo->PciVendorId, 0x8086u);
-    EXPECT_EQ(info.controllerInfo->ControllerFlavor, 0x2Au);
+    platform::UsbControllerInfo0 controller = *info.controllerInfo;
+    uint32_t pciVendor = controller.PciVendorId, flavor = controller.ControllerFlavor;
+    EXPECT_EQ(pciVendor, 0x8086u);
+    EXPECT_EQ(flavor, 0x2Au);
     ASSERT_NE(info.UsbDeviceProperties, nullptr);
     EXPECT_STREQ(info.UsbDeviceProperties->Service, "USBXHCI");
 }
@@ -128,15 +117,6 @@ TEST_F(WalkTest, ControllerOffPciKeepsZeroIdsAndIsStillWalked) {
     EXPECT_EQ(half.pciDeviceId, 0xA36Du);
     EXPECT_EQ(half.pciSubsystemId, 0u);
     EXPECT_EQ(half.pciRevision, 0u);
-}
-
-TEST_F(WalkTest, BusNumberWithoutAddressIsKeptButNotValid) {
-    install(sim::MachineBuilder().controller(controllerWith(0x1111, 1).busAddress(7, 1, 1).edit(
-        [](sim::HostController& c) { c.node.address.reset(); })));
-    walk();
-    ASSERT_EQ(controllerRecords().size(), 1u);
-    EXPECT_EQ(controllerRecords()[0]->busNumber, 7u);
-    EXPECT_EQ(controllerRecords()[0]->busDeviceFunctionValid, 0);
 }
 
 TEST_F(WalkTest, ControllerInterfaceThatCannotBeReadEndsTheVisitButKeepsTheResult) {

@@ -78,10 +78,12 @@ protected:
         return expected;
     }
 
-    // Walks with the Nth call failing; false once the walk has no Nth call.
-    bool walkWithFault(uint64_t n, uint32_t error, const std::vector<Expected>& expected, int64_t* setsLeft) {
+    // Walks with the Nth call of the operation failing; false once the walk
+    // has no Nth call.
+    bool walkWithFault(const std::string& operation, uint64_t n, uint32_t error, const std::vector<Expected>& expected,
+                       int64_t* setsLeft) {
         sim::startJournal();
-        sim::failNthCall("*", n, error);
+        sim::failNthCall(operation, n, error);
         std::vector<WalkedDevice> got = walk();
         bool hit = sim::faultsHit() != 0;
         std::vector<sim::JournalRecord> calls = sim::journal();
@@ -92,7 +94,15 @@ protected:
             EXPECT_TRUE(got.size() == expected.size()) << "call " << n << ": a walk without a fault lists all";
             return false;
         }
-        std::string failed = calls.size() >= n ? calls[n - 1].operation + " " + calls[n - 1].arguments : "?";
+        std::string failed = "?";
+        uint64_t seen = 0;
+        for (const sim::JournalRecord& call : calls) {
+            if (operation != "*" && call.operation != operation) continue;
+            if (++seen == n) {
+                failed = call.operation + " " + call.arguments;
+                break;
+            }
+        }
         // The simulated set stays when its destruction is made to fail.
         if (failed.rfind("SetupDiDestroyDeviceInfoList", 0) == 0) ++*setsLeft;
         sim::Counts expectedCounts = before;
@@ -110,24 +120,31 @@ protected:
         return true;
     }
 
-    void sweep(uint32_t error) {
+    // Returns how many calls were made to fail.
+    uint64_t sweep(const std::string& operation, uint32_t error) {
         sim::installDefaultBench();
         std::vector<WalkedDevice> whole = walk();
         releaseWalkState();
-        ASSERT_GE(whole.size(), 5u);
+        EXPECT_GE(whole.size(), 5u);
         std::vector<Expected> expected = expectations(whole);
         int64_t setsLeft = 0;
         uint64_t n = 1;
-        while (walkWithFault(n, error, expected, &setsLeft) && !HasFailure()) ++n;
-        EXPECT_GT(n, 500u);  // the sweep went through the whole walk
+        while (walkWithFault(operation, n, error, expected, &setsLeft) && !HasFailure()) ++n;
         before.deviceInfoSets += setsLeft;
+        return n - 1;
     }
 };
 
 }  // namespace
 
-TEST_F(WalkFaults, EveryFailingCallOnlyShortensTheWalk) { sweep(platform::kErrorGenFailure); }
+TEST_F(WalkFaults, EveryFailingCallOnlyShortensTheWalk) {
+    EXPECT_GT(sweep("*", platform::kErrorGenFailure), 1000u);  // every call of the walk had its turn
+}
 
-// 122 is the answer that size queries expect, so a failure with it leads
-// the walk on with whatever size it was given.
-TEST_F(WalkFaults, FailingWithInsufficientBufferOnlyShortensTheWalk) { sweep(platform::kErrorInsufficientBuffer); }
+// 122 is the answer that size queries expect, so a query failing with it
+// leads the walk on with whatever size it was given.
+TEST_F(WalkFaults, SizeQueriesFailingWithInsufficientBufferOnlyShortenTheWalk) {
+    for (const char* operation : {"SetupDiGetDeviceInterfaceDetailW", "SetupDiGetDeviceRegistryPropertyA",
+                                  "SetupDiGetDeviceInstanceIdA"})
+        EXPECT_GT(sweep(operation, platform::kErrorInsufficientBuffer), 10u) << operation;
+}

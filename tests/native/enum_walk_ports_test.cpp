@@ -226,3 +226,15 @@ TEST_F(WalkTest, LyingHubAnswersAreSurvived) {
     ASSERT_EQ(d.size(), 2u);
     EXPECT_EQ(d[0].manufacturer, "?");
 }
+
+TEST_F(WalkTest, HubNamesThatLeadBackOrAcrossTheTreeAreWalkedOnce) {
+    sim::HubBuilder shared = sim::HubBuilder(1).name("SHARED").device(1, winUsbDevice(0x1111, 21));
+    installRootHub(sim::HubBuilder(4)
+                       .name("ROOT")
+                       // Names the root hub itself: walking it would never end.
+                       .device(1, sim::DeviceBuilder(0x2222, 0x0100).hub(sim::HubBuilder(1).name("root")))
+                       .device(2, sim::DeviceBuilder(0x2222, 0x0101).hub(shared))
+                       .device(3, sim::DeviceBuilder(0x2222, 0x0102).hub(shared))
+                       .device(4, winUsbDevice(0x1111, 4)));
+    EXPECT_EQ(productsOf(walk()), (std::vector<uint16_t>{21, 4}));
+}

@@ -15,7 +15,7 @@ bool Counts::operator==(const Counts& o) const {
     return heapBlocks == o.heapBlocks && crtBlocks == o.crtBlocks && handles == o.handles &&
            deviceInfoSets == o.deviceInfoSets && events == o.events && modules == o.modules &&
            threads == o.threads && windows == o.windows && notifications == o.notifications &&
-           crtFiles == o.crtFiles;
+           crtFiles == o.crtFiles && winUsbInterfaces == o.winUsbInterfaces;
 }
 
 Counts openCounts() {
@@ -31,6 +31,7 @@ Counts openCounts() {
     out.windows = c.windows;
     out.notifications = c.notifications;
     out.crtFiles = c.crtFiles;
+    out.winUsbInterfaces = c.winUsbInterfaces;
     return out;
 }
 
@@ -39,7 +40,7 @@ std::string describe(const Counts& c) {
     s << "heapBlocks=" << c.heapBlocks << " crtBlocks=" << c.crtBlocks << " handles=" << c.handles
       << " deviceInfoSets=" << c.deviceInfoSets << " events=" << c.events << " modules=" << c.modules
       << " threads=" << c.threads << " windows=" << c.windows << " notifications=" << c.notifications
-      << " crtFiles=" << c.crtFiles;
+      << " crtFiles=" << c.crtFiles << " winUsbInterfaces=" << c.winUsbInterfaces;
     return s.str();
 }
 

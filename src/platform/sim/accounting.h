@@ -17,6 +17,7 @@ struct LiveCounters {
     std::atomic<int64_t> windows{0};
     std::atomic<int64_t> notifications{0};
     std::atomic<int64_t> crtFiles{0};
+    std::atomic<int64_t> winUsbInterfaces{0};
 };
 
 LiveCounters& liveCounters();

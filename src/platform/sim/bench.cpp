@@ -68,7 +68,7 @@ public:
 
     bool machine(const json& root, Machine* out) {
         if (!root.is_object()) return fail("", "a bench is a JSON object");
-        if (!keys(root, "", {"controllers", "otherDevices"})) return false;
+        if (!keys(root, "", {"controllers", "otherDevices", "winusbDll"})) return false;
         MachineBuilder builder;
         if (const json* list = member(root, "", "controllers", json::value_t::array)) {
             for (size_t i = 0; i < list->size(); ++i) {
@@ -88,7 +88,13 @@ public:
             }
         }
         if (failed()) return false;
+        WinUsbLibrary library;
+        if (const json* dll = member(root, "", "winusbDll", json::value_t::object)) {
+            if (!winUsbLibrary(*dll, "/winusbDll", &library)) return false;
+        }
+        if (failed()) return false;
         *out = builder.build();
+        out->winUsbLibrary = library;
         return true;
     }
 
@@ -319,6 +325,20 @@ private:
             for (size_t i = 0; i < it->size(); ++i) {
                 if (!(*it)[i].is_string()) return fail(childPointer(here, std::to_string(i)), "a hardware id is a text");
                 node->hardwareIds.push_back((*it)[i].get<std::string>());
+            }
+        }
+        return true;
+    }
+
+    // "winusbDll": {"present": false} or {"missingEntryPoints": ["WinUsb_AbortPipe"]}.
+    bool winUsbLibrary(const json& v, const std::string& at, WinUsbLibrary* out) {
+        if (!keys(v, at, {"present", "missingEntryPoints"}) || !flag(v, at, "present", &out->present)) return false;
+        if (auto it = v.find("missingEntryPoints"); it != v.end()) {
+            std::string here = childPointer(at, "missingEntryPoints");
+            if (!it->is_array()) return fail(here, "\"missingEntryPoints\" must be an array of texts");
+            for (size_t i = 0; i < it->size(); ++i) {
+                if (!(*it)[i].is_string()) return fail(childPointer(here, std::to_string(i)), "an entry point is a text");
+                out->missingEntryPoints.push_back((*it)[i].get<std::string>());
             }
         }
         return true;

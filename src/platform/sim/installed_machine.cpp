@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/sim/bench.h"
+#include "platform/sim/hot_plug.h"
 #include "platform/sim/machine_index.h"
 #include "platform/sim/text.h"
 
@@ -16,6 +17,13 @@ struct InstalledMachine {
     Machine machine;
     MachineIndex index;
 };
+
+// Serialises changes with their hot-plug effects, so that these follow the
+// changes one at a time and in order.
+std::mutex& changeLock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
 
 InstalledMachine& installed() {
     static InstalledMachine* m = new InstalledMachine;  // lives as long as the process
@@ -172,9 +180,18 @@ Machine& LockedMachine::machine() { return installed().machine; }
 MachineIndex& LockedMachine::index() { return installed().index; }
 
 void installMachine(Machine machine) {
+    std::lock_guard<std::mutex> changing(changeLock());
     InstalledMachine& m = installed();
-    std::lock_guard<std::mutex> guard(m.lock);
-    replaceLocked(m, std::move(machine));
+    Machine before, after;
+    bool wasLoaded;
+    {
+        std::lock_guard<std::mutex> guard(m.lock);
+        wasLoaded = m.loaded;
+        if (wasLoaded) before = m.machine;
+        replaceLocked(m, std::move(machine));
+        if (wasLoaded) after = m.machine;
+    }
+    if (wasLoaded) machineChanged(before, after);
 }
 
 void installDefaultBench() { installMachine(defaultBench()); }
@@ -193,11 +210,18 @@ void installFromEnvironment() {
 }
 
 void withMachine(const std::function<void(Machine&)>& change) {
+    std::lock_guard<std::mutex> changing(changeLock());
     InstalledMachine& m = installed();
-    std::lock_guard<std::mutex> guard(m.lock);
-    loadOnFirstUse(m);
-    if (change) change(m.machine);
-    m.index.rebuild(m.machine);
+    Machine before, after;
+    {
+        std::lock_guard<std::mutex> guard(m.lock);
+        loadOnFirstUse(m);
+        before = m.machine;
+        if (change) change(m.machine);
+        m.index.rebuild(m.machine);
+        after = m.machine;
+    }
+    machineChanged(before, after);
 }
 
 Machine machineCopy() {

@@ -40,8 +40,6 @@ bool equalsNoCase(const char* a, const char* b) {
     return *a == *b;
 }
 
-struct ThreadObject : HandleObject {};
-
 }  // namespace
 
 void fixTickCount(uint32_t value) {
@@ -104,19 +102,6 @@ uint32_t GetModuleFileNameA(Module module, char* buffer, uint32_t size) {
     std::memcpy(buffer, path.c_str(), path.size() + 1);
     SetLastError(kErrorSuccess);
     return static_cast<uint32_t>(path.size());
-}
-
-Handle CreateThread(void*, size_t, ThreadRoutine routine, void* parameter, uint32_t, uint32_t* threadId) {
-    if (sim::failHere("CreateThread") || routine == nullptr) return nullptr;
-    static std::atomic<uint32_t> nextId{0x100};
-    uint32_t id = nextId.fetch_add(4);
-    if (threadId != nullptr) *threadId = id;
-    ++sim::liveCounters().threads;
-    std::thread([routine, parameter] {
-        routine(parameter);
-        --sim::liveCounters().threads;
-    }).detach();
-    return sim::openHandle(std::make_shared<sim::ThreadObject>());
 }
 
 namespace {

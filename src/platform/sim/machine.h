@@ -131,6 +131,12 @@ enum class HidReportKind {
 struct HidBehaviour {
     HidReportKind kind = HidReportKind::Echo;
     uint32_t reportBytes = 64;  // report data bytes (the report id comes in front)
+    uint32_t answerDelayMs = 0;  // how long an echoed report takes to come back
+    bool writesHang = false;     // output reports are never taken: writes pend until cancelled
+    // How a cancelled read or write ends: after cancelDelayMs, on another
+    // thread; or (cancelIgnored) only when the device answers it.
+    uint32_t cancelDelayMs = 0;
+    bool cancelIgnored = false;
 };
 
 // ---------------------------------------------------------------------------
@@ -228,9 +234,16 @@ struct HostController {
     Hub rootHub;
 };
 
+// The machine's WinUSB library, "winusb.dll", loaded at run time.
+struct WinUsbLibrary {
+    bool present = true;  // false: LoadLibraryA fails with ERROR_MOD_NOT_FOUND
+    std::vector<std::string> missingEntryPoints;  // names GetProcAddress does not find
+};
+
 struct Machine {
     std::vector<HostController> controllers;
     std::vector<DevNode> otherDevices;  // present devices outside the USB tree
+    WinUsbLibrary winUsbLibrary;
 };
 
 }  // namespace sim

@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/sim/accounting.h"
 #include "platform/sim/faults.h"
+#include "platform/sim/hot_plug.h"
 #include "platform/sim/machine_index.h"
 #include "platform/sim/text.h"
 
@@ -206,6 +207,7 @@ bool getProperty(const char* operation, bool wide, platform::DevInfoSet set, pla
 namespace platform {
 
 DevInfoSet SetupDiGetClassDevsW(const Guid* classGuid, const char16_t* enumerator, Hwnd, uint32_t flags) {
+    sim::checkBenchFile();  // a walk right after the bench file was rewritten sees the new machine
     std::string enumeratorText = enumerator == nullptr ? std::string() : sim::utf16ToUtf8(enumerator);
     if (sim::failHere("SetupDiGetClassDevsW", "class=" + sim::guidText(classGuid) + " flags=" + sim::hex(flags) +
                                                   (enumerator == nullptr ? "" : " enumerator=" + enumeratorText)))

@@ -21,6 +21,7 @@ struct Counts {
     int64_t windows = 0;         // windows not yet destroyed
     int64_t notifications = 0;   // device-notification registrations not yet undone
     int64_t crtFiles = 0;        // C-runtime streams not yet closed
+    int64_t winUsbInterfaces = 0;  // WinUsb_Initialize handles not yet given to WinUsb_Free
 
     bool operator==(const Counts& o) const;
     bool operator!=(const Counts& o) const { return !(*this == o); }

@@ -8,16 +8,19 @@
 
 #include "platform/sim/handles.h"
 #include "platform/sim/machine_index.h"
+#include "platform/sim/overlapped_io.h"
 
 namespace sim {
 
-struct UsbOpenObject : HandleObject {
+struct UsbOpenObject : FileObject {
     TargetKind kind = TargetKind::Device;
     std::string identity;  // the object in the machine (Target::identity)
     std::string path;      // as it was opened
     uint32_t access = 0;
     uint32_t shareMode = 0;
     uint32_t flags = 0;    // FILE_FLAG_OVERLAPPED and the attributes given
+    uint32_t fileAccess() const override { return access; }
+    uint32_t fileFlags() const override { return flags; }
     void onClose() override;
 };
 

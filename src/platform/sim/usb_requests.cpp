@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/sim/device_runtime.h"
 #include "platform/sim/driver_answers.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/text.h"
@@ -75,6 +76,7 @@ platform::Handle openPath(const char* operation, const std::string& path, uint32
         }
         object->kind = target->kind;
         object->identity = target->identity;
+        object->endpoint = endpointFor(*target);
     }
     object->path = path;
     object->access = access;
@@ -98,6 +100,7 @@ platform::Handle openPath(const char* operation, const std::string& path, uint32
 }  // namespace
 
 void UsbOpenObject::onClose() {
+    FileObject::onClose();  // pending reads and writes are cancelled first
     std::lock_guard<std::mutex> guard(shares().lock);
     auto it = shares().opens.find(identity);
     if (it == shares().opens.end()) return;

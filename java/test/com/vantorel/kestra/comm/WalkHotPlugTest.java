@@ -1,0 +1,91 @@
+package com.vantorel.kestra.comm;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.io.IOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
+import org.junit.jupiter.api.Test;
+
+/**
+ * Devices unplugged, plugged back and plugged anew between refreshes of a
+ * list, by rewriting the bench file the simulated machine runs on: a
+ * device that went keeps its index and is reported once as gone, and once
+ * as back; a new device is appended without a change record.
+ */
+class WalkHotPlugTest {
+    private static final String LOOPBACK = "{\"vendorId\": \"0x1A2B\", \"productId\": \"0x0001\", "
+            + "\"manufacturer\": \"Vantorel Labs\", \"product\": \"Kestra Loopback\", \"serialNumber\": \"KL-1\", "
+            + "\"kind\": \"winusb\"}";
+    private static final String HID_ECHO = "{\"vendorId\": \"0x1A2B\", \"productId\": \"0x0002\", "
+            + "\"release\": \"0x0200\", \"manufacturer\": \"Vantorel Labs\", \"product\": \"Kestra HID Echo\", "
+            + "\"serialNumber\": \"KH-2\", \"kind\": \"hid\"}";
+    private static final String LOGGER = "{\"vendorId\": \"0x3E4F\", \"productId\": \"0x0107\", "
+            + "\"release\": \"0x0310\", \"manufacturer\": \"Nordlicht\", \"product\": \"Data Logger\", "
+            + "\"serialNumber\": \"NL-7\", \"kind\": \"winusb\"}";
+
+    private static final String LOOPBACK_RECORD = ":=1A2B:=0001:=0100:=Vantorel Labs:=Kestra Loopback:=KL-1:=x:=b:=end";
+    private static final String HID_RECORD = ":=1A2B:=0002:=0200:=Vantorel Labs:=Kestra HID Echo:=KH-2:=x:=h:=end";
+    private static final String LOGGER_RECORD = ":=3E4F:=0107:=0310:=Nordlicht:=Data Logger:=NL-7:=x:=b:=end";
+
+    /** Replaces the bench with one whose root hub has these devices on ports 1, 2, ... (null: empty port). */
+    private static void plug(String... devices) throws IOException {
+        StringBuilder ports = new StringBuilder();
+        for (int i = 0; i < devices.length; i++) {
+            if (devices[i] == null) {
+                continue;
+            }
+            if (ports.length() > 0) {
+                ports.append(", ");
+            }
+            ports.append('"').append(i + 1).append("\": ").append(devices[i]);
+        }
+        String bench = "{\"controllers\": [{\"rootHub\": {\"portCount\": 4, \"ports\": {" + ports + "}}}]}";
+        Path work = Path.of(System.getProperty("tamberlyx.work"));
+        Path next = work.resolve("bench.json.new");
+        Files.writeString(next, bench, StandardCharsets.UTF_8);
+        Files.move(next, work.resolve("bench.json"), StandardCopyOption.REPLACE_EXISTING,
+                StandardCopyOption.ATOMIC_MOVE);
+    }
+
+    @Test
+    void unplugReplugAndANewDeviceAsTheListSeesThem() throws IOException {
+        int handle = KESTRACommUSBAccess.usbInitialize();
+        assertEquals(0, handle);
+        int list = KESTRACommUSBAccess.usbCreateDeviceList(handle, 0xFFFF);
+        assertTrue(list >= 0);
+        assertEquals(2, KESTRACommUSBAccess.usbGetDeviceListCount(list));
+        assertEquals("1" + LOOPBACK_RECORD, KESTRACommUSBAccess.usbGetDeviceInfo(list, 0));
+        assertEquals("1" + HID_RECORD, KESTRACommUSBAccess.usbGetDeviceInfo(list, 1));
+        assertEquals("", KESTRACommUSBAccess.usbGetChangeInfo(list, 0));
+
+        plug(LOOPBACK, null);
+        assertEquals(0, KESTRACommUSBAccess.usbUpdateDeviceList(list, 0));
+        assertEquals(2, KESTRACommUSBAccess.usbGetDeviceListCount(list));
+        assertEquals("0" + HID_RECORD, KESTRACommUSBAccess.usbGetChangeInfo(list, 0));
+        assertEquals("", KESTRACommUSBAccess.usbGetChangeInfo(list, 0));
+        assertEquals("0" + HID_RECORD, KESTRACommUSBAccess.usbGetDeviceInfo(list, 1));
+
+        // Back on another port: the same device by its ids and texts.
+        plug(LOOPBACK, null, HID_ECHO);
+        assertEquals(0, KESTRACommUSBAccess.usbUpdateDeviceList(list, 0));
+        assertEquals(2, KESTRACommUSBAccess.usbGetDeviceListCount(list));
+        assertEquals("1" + HID_RECORD, KESTRACommUSBAccess.usbGetChangeInfo(list, 0));
+        assertEquals("", KESTRACommUSBAccess.usbGetChangeInfo(list, 0));
+        assertEquals("1" + HID_RECORD, KESTRACommUSBAccess.usbGetDeviceInfo(list, 1));
+
+        plug(LOOPBACK, LOGGER, HID_ECHO);
+        assertEquals(0, KESTRACommUSBAccess.usbUpdateDeviceList(list, 0));
+        assertEquals(3, KESTRACommUSBAccess.usbGetDeviceListCount(list));
+        assertEquals("1" + LOOPBACK_RECORD, KESTRACommUSBAccess.usbGetDeviceInfo(list, 0));
+        assertEquals("1" + HID_RECORD, KESTRACommUSBAccess.usbGetDeviceInfo(list, 1));
+        assertEquals("1" + LOGGER_RECORD, KESTRACommUSBAccess.usbGetDeviceInfo(list, 2));
+        assertEquals("", KESTRACommUSBAccess.usbGetChangeInfo(list, 0));
+
+        assertEquals(0, KESTRACommUSBAccess.usbReleaseDeviceList(list));
+        assertEquals(0, KESTRACommUSBAccess.usbRelease(handle));
+    }
+}

@@ -1,0 +1,132 @@
+// The running monitor: which device changes run the companion, with which
+// action, and that runs are waited for one at a time. The simulated machine
+// runs host programs on Linux only.
+#if defined(__linux__)
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "monitor/device_change_monitor.h"
+#include "monitor_test_support.h"
+#include "platform/sim/faults.h"
+#include "platform/sim/hot_plug.h"
+#include "platform/sim/installed_machine.h"
+#include "platform/sim/machine_builder.h"
+#include "platform/sim/sim.h"
+#include "platform/sim/sim_windows.h"
+#include "platform/types.h"
+
+using namespace monitor_test;
+
+namespace {
+
+class RunningMonitor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim::clearFaults();
+        sim::forgetWindowClasses();
+        before = sim::openCounts();
+    }
+    void TearDown() override {
+        if (thread != nullptr) {
+            companion->release();
+            EXPECT_TRUE(closeMonitor(window, thread));
+            platform::CloseHandle(thread);
+        }
+        if (machineReplaced) sim::installDefaultBench();
+        sim::stopJournal();
+        sim::clearFaults();
+        sim::forgetWindowClasses();
+        sim::setModulePath("");
+        EXPECT_EQ(sim::openCounts(), before) << sim::describe(sim::openCounts());
+    }
+    void start() {
+        sim::setModulePath(companion->libraryPath());
+        uint32_t id = 0;
+        thread = platform::CreateThread(nullptr, 0, &DeviceChangeMonitor::run, nullptr, 0, &id);
+        ASSERT_NE(thread, nullptr);
+        window = listeningMonitorWindow();
+        ASSERT_NE(window, nullptr);
+    }
+    static size_t usbDeviceChange(uint32_t event) {
+        return sim::broadcastDeviceInterfaceChange(event, platform::kGuidDevinterfaceUsbDevice,
+                                                   "\\\\?\\usb#vid_1234&pid_5678#1#{a5dcbf10}");
+    }
+
+    std::unique_ptr<CompanionDirectory> companion = std::make_unique<CompanionDirectory>();
+    sim::Counts before;
+    platform::Handle thread = nullptr;
+    platform::Hwnd window = nullptr;
+    bool machineReplaced = false;
+};
+
+}  // namespace
+
+TEST_F(RunningMonitor, RunsNothingForOtherEventsOrOtherInterfaces) {
+    start();
+    sim::startJournal();
+    EXPECT_EQ(sim::broadcastDevNodesChanged(), 1u);
+    EXPECT_EQ(usbDeviceChange(platform::kDbtDeviceQueryRemove), 1u);
+    // Only USB device interfaces are listened to.
+    EXPECT_EQ(sim::broadcastDeviceInterfaceChange(platform::kDbtDeviceArrival, platform::kGuidDevinterfaceHid,
+                                                  "\\\\?\\hid#vid_1234&pid_5678#1#{4d1e55b2}"),
+              0u);
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    EXPECT_EQ(sim::journalCount("_spawnv"), 0u);
+    EXPECT_EQ(companion->runs(), "");
+}
+
+TEST_F(RunningMonitor, RunsTheCompanionWithTheActionOneRunAtATimeInOrder) {
+    start();
+    usbDeviceChange(platform::kDbtDeviceArrival);
+    usbDeviceChange(platform::kDbtDeviceArrival);
+    usbDeviceChange(platform::kDbtDeviceRemoveComplete);
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    EXPECT_EQ(companion->runs(), "begin 1 add\nend add\nbegin 1 add\nend add\nbegin 1 remove\nend remove\n");
+}
+
+TEST_F(RunningMonitor, ACompanionThatDoesNotEndHoldsBackLaterChanges) {
+    start();
+    companion->hold();
+    usbDeviceChange(platform::kDbtDeviceArrival);
+    usbDeviceChange(platform::kDbtDeviceRemoveComplete);
+    EXPECT_FALSE(sim::waitForBroadcastsHandled(400));
+    EXPECT_EQ(companion->runs(), "begin 1 add\n");
+    companion->release();
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    EXPECT_EQ(companion->runs(), "begin 1 add\nend add\nbegin 1 remove\nend remove\n");
+}
+
+TEST_F(RunningMonitor, RunsTheCompanionWhenADeviceIsUnpluggedAndPluggedAgain) {
+    sim::Device loop = sim::DeviceBuilder(0x1A2B, 0x0001).strings("Maker", "Loop", "SN1").winUsb().build();
+    machineReplaced = true;
+    sim::installMachine(
+        sim::MachineBuilder().controller(sim::ControllerBuilder().rootHub(sim::HubBuilder(4).device(1, loop))).build());
+    start();
+    ASSERT_TRUE(sim::unplugDevice({0, 1}));
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    EXPECT_EQ(companion->runs(), "begin 1 remove\nend remove\n");
+    ASSERT_TRUE(sim::plugDevice({0, 3}, loop));
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    EXPECT_EQ(companion->runs(), "begin 1 remove\nend remove\nbegin 1 add\nend add\n");
+}
+
+TEST_F(RunningMonitor, KeepsTheActionInPlaceWhenTheDirectoryHoldsABlank) {
+    // The program entry is quoted, so the child still sees the action as its
+    // only argument.
+    companion = std::make_unique<CompanionDirectory>("vendor app");
+    start();
+    sim::startJournal();
+    usbDeviceChange(platform::kDbtDeviceRemoveComplete);
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    EXPECT_EQ(companion->runs(), "begin 1 remove\nend remove\n");
+    std::string program = companion->path() + "/tolvwinusbdevice64.exe";
+    ASSERT_EQ(sim::journalCount("_spawnv"), 1u);
+    for (const auto& record : sim::journal())
+        if (record.operation == "_spawnv") {
+            EXPECT_EQ(record.arguments, program + " | \"" + program + "\" remove");
+        }
+}
+
+#endif  // __linux__

@@ -1,0 +1,45 @@
+// Machines for the tests of devices that move data: one WinUSB device on
+// port 1 and one HID device on port 2 of a single controller.
+#pragma once
+
+#include <string>
+
+#include "platform/sim/faults.h"
+#include "platform/sim/installed_machine.h"
+#include "platform/sim/machine_builder.h"
+#include "platform/sim/sim_io.h"
+
+namespace sim2test {
+
+inline sim::Machine deskMachine(const sim::HidBehaviour& hid = sim::HidBehaviour()) {
+    return sim::MachineBuilder()
+        .controller(sim::ControllerBuilder().rootHub(
+            sim::HubBuilder(4)
+                .device(1, sim::DeviceBuilder(0x1A2B, 0x0001).strings("Maker", "Loop", "SN1").winUsb())
+                .device(2, sim::DeviceBuilder(0x1A2B, 0x0002)
+                               .strings("Maker", "Pad", "SN2")
+                               .hid()
+                               .edit([hid](sim::Device& d) { d.hidInterfaces[0].behaviour = hid; }))))
+        .build();
+}
+
+inline std::string winUsbPath(sim::Machine& m) { return sim::findDevice(m, 0x1A2B, 0x0001)->usbInterface.path; }
+inline std::string hidPath(sim::Machine& m) {
+    return sim::findDevice(m, 0x1A2B, 0x0002)->hidInterfaces[0].interface.path;
+}
+
+// Installs a fresh desk and clears faults and misuse reports.
+struct Desk {
+    sim::Machine machine;
+    std::string winUsb;
+    std::string hid;
+    explicit Desk(const sim::HidBehaviour& behaviour = sim::HidBehaviour()) : machine(deskMachine(behaviour)) {
+        sim::clearFaults();
+        sim::clearMisuseReports();
+        winUsb = winUsbPath(machine);
+        hid = hidPath(machine);
+        sim::installMachine(machine);
+    }
+};
+
+}  // namespace sim2test
