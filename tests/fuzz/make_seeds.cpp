@@ -160,6 +160,14 @@ void walkSeeds() {
                             .addDevice(1, 0x2C3D, 0x4100, static_cast<uint8_t>(device_kind::kHub | 3 << 4))
                             .addDevice(2, 0x1A2B, 0x0002, device_kind::kHid | device_kind::kWithStrings));
 
+    seed("hubs-nested-twenty-deep", [] {
+        // Each new one-port hub goes on the port of the one before.
+        MachineProgram program(flags::kBareMachine);
+        for (uint8_t depth = 0; depth < 20; ++depth) program.addDevice(depth, 0x2C3D, 0x4100, device_kind::kHub);
+        return program.addDevice(20, 0x1A2B, 0x0001, device_kind::kWinUsb | device_kind::kWithStrings);
+    }());
+    seed("hub-names-lead-across", MachineProgram(0).hubText(1, hub_knob::kName, u"same").hubText(2, hub_knob::kName, u"same"));
+
     // HID interfaces.
     seed("hid-strings-long", MachineProgram(0).hidText(1, 0, hid_knob::kProductText, repeated(u"Echo", 60)));
     seed("hid-serial-empty", MachineProgram(0).stringText(1, 3, 0, u"").hidText(1, 0, hid_knob::kSerial, u""));
