@@ -1,5 +1,6 @@
 #include "fuzz_environment.h"
 
+#include <sanitizer/common_interface_defs.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/shared_words.h"
 #include "platform/sim/installed_machine.h"
 #include "platform/sim/sim.h"
 
@@ -25,10 +27,10 @@ struct Corner {
 Corner* corner = nullptr;
 
 void removeCorner() {
-    if (corner == nullptr) return;
-    shm_unlink(corner->shmName.c_str());
+    if (corner == nullptr || corner->root.empty()) return;
     std::error_code ignored;
     std::filesystem::remove_all(corner->root, ignored);
+    corner->root.clear();
 }
 
 std::string scratchBase() {
@@ -57,7 +59,12 @@ void prepareEnvironment() {
     corner->root = pattern;
     corner->shmName = "/tamberlyx-fuzz-" + std::to_string(getpid());
     setenv("TAMBERLYX_SIM_SHM", corner->shmName.c_str(), 1);
+    // The words stay mapped in this process, which is all that uses them;
+    // their name can go at once.
+    platform::traceWords();
+    shm_unlink(corner->shmName.c_str());
     std::atexit(removeCorner);
+    __sanitizer_set_death_callback(removeCorner);
 
     corner->quietDrive = corner->root + "/quiet";
     corner->keyedDrive = corner->root + "/keyed";
@@ -78,6 +85,8 @@ void prepareEnvironment() {
 }
 
 void selectTraceKey(bool present) { sim::setDriveRoot(present ? corner->keyedDrive : corner->quietDrive); }
+
+void removeEnvironment() { removeCorner(); }
 
 void selectUseInfGuid(bool present) { sim::setModulePath(present ? corner->infGuidLibrary : corner->plainLibrary); }
 

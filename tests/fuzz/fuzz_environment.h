@@ -19,4 +19,8 @@ void prepareEnvironment();
 void selectTraceKey(bool present);
 void selectUseInfGuid(bool present);
 
+// Removes the corner now; a target calls it before it aborts on a failed
+// check (an ordinary exit and a sanitizer report remove it by themselves).
+void removeEnvironment();
+
 }  // namespace fuzz

@@ -27,6 +27,7 @@ constexpr size_t kLongestText = 127;
 
 [[noreturn]] void fail(const char* what, const std::string& detail = std::string()) {
     std::fprintf(stderr, "record fuzz: %s %s\n", what, detail.c_str());
+    fuzz::removeEnvironment();
     std::abort();
 }
 

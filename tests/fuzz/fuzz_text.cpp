@@ -26,6 +26,7 @@ namespace {
 
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "text fuzz: %s\n", what);
+    fuzz::removeEnvironment();
     std::abort();
 }
 

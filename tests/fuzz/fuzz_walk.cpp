@@ -40,6 +40,7 @@ constexpr uint32_t kFirstIdentity = 60000;       // above anything the bench its
 
 [[noreturn]] void fail(const char* what, const std::string& detail = std::string()) {
     std::fprintf(stderr, "walk fuzz: %s %s\n", what, detail.c_str());
+    fuzz::removeEnvironment();
     std::abort();
 }
 
