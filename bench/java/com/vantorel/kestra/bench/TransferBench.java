@@ -65,7 +65,7 @@ public final class TransferBench {
 
     public static void main(String[] args) {
         int handle = KESTRACommUSBAccess.usbInitialize();
-        check(handle > 0, "usbInitialize gave " + handle);
+        check(handle >= 0, "usbInitialize gave " + handle);
         int list = KESTRACommUSBAccess.usbCreateDeviceList(handle, VENDOR);
         check(list >= 0, "usbCreateDeviceList gave " + list);
         int loopback = indexOf(list, LOOPBACK);
