@@ -27,6 +27,11 @@ LINUX_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
 # Wine to run the results.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 wine)
 
+# What the fuzz targets need besides: clang with libFuzzer and the
+# sanitizer runtimes.
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+FUZZ_TARGETS=(walk text record)
+
 # Runs a command with its output set aside; shows the output only when the
 # command fails, and fails with it.
 quietly() {
@@ -42,5 +47,15 @@ configure_and_build() {
   local dir=$1
   shift
   cmake -S "$TAMBERLYX_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
+}
+
+# The fuzz targets: a CMake project of their own (tests/fuzz), built with
+# clang; how long ctest fuzzes each target is the second argument (seconds).
+configure_and_build_fuzz() {
+  local dir=$1
+  local seconds=${2:-20}
+  cmake -S "$TAMBERLYX_ROOT/tests/fuzz" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DTAMBERLYX_FUZZ_SECONDS="$seconds" >/dev/null
   cmake --build "$dir" -j "$(nproc)"
 }

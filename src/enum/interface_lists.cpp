@@ -1,9 +1,8 @@
 #include "enum/interface_lists.h"
 
-#include <cstddef>
-
 #include "enum/config_file.h"
 #include "enum/device_properties.h"
+#include "enum/interface_paths.h"
 #include "enum/text_compare.h"
 #include "enum/walk_trace.h"
 #include "platform/files.h"
@@ -14,16 +13,6 @@ InterfaceList deviceInterfaceList = {platform::invalidHandle(), nullptr, nullptr
 InterfaceList hubInterfaceList = {platform::invalidHandle(), nullptr, nullptr};
 
 namespace {
-
-constexpr uint32_t kDetailHead = sizeof(platform::SpDeviceInterfaceDetailDataW);  // cbSize 8
-
-// Room for a detail answer of the reported size: at least the fixed part,
-// rounded up to whole code units, plus one zero code unit that the answer
-// never reaches, so DevicePath always ends inside the buffer.
-size_t detailAllocation(uint32_t reported) {
-    size_t size = reported < kDetailHead ? kDetailHead : reported;
-    return (size + 1) / 2 * 2 + sizeof(char16_t);
-}
 
 void append(InterfaceList& list, InterfaceNode* node) {
     if (list.last == nullptr)
@@ -58,13 +47,12 @@ bool describeInterface(InterfaceNode* node, platform::DevInfoSet set, const plat
         walktrace::code(error);
         return false;
     }
-    node->interfaceDetail =
-        static_cast<platform::SpDeviceInterfaceDetailDataW*>(platform::HeapAllocZero(detailAllocation(required)));
+    // A size beyond any real path is refused here rather than allocated.
+    node->interfaceDetail = allocateInterfaceDetail(required);
     if (node->interfaceDetail == nullptr) {
         walktrace::tag("eadwg V");
         return false;
     }
-    node->interfaceDetail->cbSize = kDetailHead;
     if (!platform::SetupDiGetDeviceInterfaceDetailW(set, &node->deviceInterfaceData, node->interfaceDetail, required,
                                                     nullptr, nullptr)) {
         walktrace::tag("eadwg W");

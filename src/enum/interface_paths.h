@@ -1,5 +1,5 @@
 // Interface detail records and the interface paths they carry, as the walk
-// reads them for host controllers and HID interfaces.
+// reads them for host controllers, the interface lists and HID interfaces.
 #pragma once
 
 #include <cstdint>

@@ -125,6 +125,8 @@ TEST_F(InterfaceLists, FirstInterfaceThatCannotBeDescribedEndsTheList) {
         [](sim::Device& d) { d.usbInterface.detailError = platform::kErrorGenFailure; },
         // A detail size too small for the record itself: never written past.
         [](sim::Device& d) { d.usbInterface.reportedRequiredSize = 2; },
+        // A detail size beyond any real path: refused, never allocated.
+        [](sim::Device& d) { d.usbInterface.reportedRequiredSize = 0xFFFFFFF0u; },
     };
     for (size_t k = 0; k < faults.size(); ++k) {
         install([&](sim::Machine& m) { faults[k](*sim::findDevice(m, 0x1A2B, 0x0403)); });

@@ -26,7 +26,7 @@ struct BufferedRequest {
     }
     // Writes bytes at an offset of the output, cut at the output size.
     void write(size_t offset, const void* bytes, size_t count) {
-        if (offset >= outSize) return;
+        if (offset >= outSize || count == 0) return;
         if (count > outSize - offset) count = outSize - offset;
         std::memcpy(system.data() + offset, bytes, count);
     }
