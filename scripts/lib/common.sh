@@ -20,7 +20,7 @@ ensure_packages() {
 }
 
 # What every build of the library and its tests needs on Linux.
-LINUX_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev openjdk-17-jdk-headless junit5)
+LINUX_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev openjdk-17-jdk-headless junit5)
 
 # What the Windows DLL and its tests under Wine need besides: the mingw-w64
 # cross compiler (POSIX threads), GoogleTest's sources for it to build, and

@@ -97,6 +97,11 @@ TEST_F(Win32HidOverAPipe, AFullReportGoesOutAndComesBack) {
         std::vector<uint8_t> received(64, 0);
         EXPECT_EQ(pipe.entry.readInterruptPipe(0, 64, 2000, received.data(), 64), 65);
         EXPECT_EQ(received, sent);
+        // On the wire (seen once the echo came back): report id 0, then the
+        // 64 data bytes.
+        std::vector<uint8_t> wire = {0};
+        wire.insert(wire.end(), sent.begin(), sent.end());
+        EXPECT_EQ(device->lastReport(), wire);
     }
     EXPECT_EQ(device->reportsTaken(), 3);
     EXPECT_TRUE(settlesAt(handles + 1)) << "each transfer closes its event";
@@ -117,6 +122,8 @@ TEST_F(Win32HidOverAPipe, ADeviceThatNeverAnswersTimesOutInTime) {
 
     std::vector<uint8_t> sent = pattern(7);
     EXPECT_EQ(pipe.entry.writeInterruptPipe(0, 64, 2000, sent.data(), 64), 65);
+    EXPECT_TRUE(eventually([&] { return device->reportsTaken() == 1; }));
+    EXPECT_EQ(device->lastReport().size(), 65u);
     std::vector<uint8_t> data(64, 0x5A);
     for (int attempt = 0; attempt < 2; ++attempt) {
         auto start = std::chrono::steady_clock::now();

@@ -3,6 +3,7 @@
 #include "platform/win32/stand_ins/pipe_device.h"
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "platform/win32/windows_api.h"
@@ -29,6 +30,10 @@ public:
 
     std::string path() const override { return path_; }
     int reportsTaken() const override { return taken_.load(); }
+    std::vector<uint8_t> lastReport() const override {
+        std::lock_guard<std::mutex> lock(lastMutex_);
+        return last_;
+    }
 
 private:
     // Runs one overlapped step on the pipe to its end; false when the test
@@ -72,6 +77,10 @@ private:
             if (!step([&](OVERLAPPED* o) { return ::ReadFile(pipe_, report, kReportBytes, nullptr, o) != FALSE; },
                       &count))
                 return;
+            {
+                std::lock_guard<std::mutex> lock(lastMutex_);
+                last_.assign(report, report + count);
+            }
             ++taken_;
             if (answer_ == Answer::Silent) continue;
             DWORD length = count;
@@ -87,6 +96,8 @@ private:
     HANDLE stop_;
     HANDLE io_;
     std::atomic<int> taken_{0};
+    mutable std::mutex lastMutex_;
+    std::vector<uint8_t> last_;
     std::thread thread_;
 };
 

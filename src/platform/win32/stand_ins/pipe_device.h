@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace standin {
 
@@ -25,6 +26,8 @@ public:
     virtual std::string path() const = 0;
     // Reports taken from the client so far.
     virtual int reportsTaken() const = 0;
+    // The bytes of the last report taken, as they came over the pipe.
+    virtual std::vector<uint8_t> lastReport() const = 0;
 };
 
 // Handles the process holds right now, to show that an operation left none.
