@@ -9,6 +9,8 @@ namespace sim {
 
 // Malformed UTF-8 becomes U+FFFD.
 std::u16string utf8ToUtf16(const std::string& utf8);
+// Appends one code point (at most U+10FFFF) encoded as UTF-8.
+void appendUtf8(std::string& out, uint32_t codePoint);
 // Unpaired surrogates become U+FFFD.
 std::string utf16ToUtf8(const std::u16string& utf16);
 // Code points up to U+00FF as one byte each, any other as '?'.
