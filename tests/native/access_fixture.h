@@ -83,6 +83,10 @@ protected:
         sim::clearMisuseReports();
         sim::restoreModules();
         machine = accessDesk();
+        // An empty machine first unplugs every running device, so each test
+        // starts with freshly plugged devices: nothing another test left in
+        // a loopback or a report buffer.
+        sim::installMachine(sim::Machine{});
         sim::installMachine(machine);
         winUsbApi = WinUsbApi{};
         baseline_ = sim::openCounts();
