@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "access/win_usb_api.h"
+#include "access/winusb_api.h"
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
 #include "platform/sim/installed_machine.h"

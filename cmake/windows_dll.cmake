@@ -7,13 +7,14 @@ target_link_libraries(tamberlyx_win32 PUBLIC setupapi hid user32)
 
 set(TAMBERLYX_EXPORTS_DEF ${PROJECT_SOURCE_DIR}/cmake/Tamberlyx.def)
 add_library(Tamberlyx SHARED ${PROJECT_SOURCE_DIR}/src/jni/library_main.cpp)
-# Both archives whole: the exported methods live in the core, and the
+# Every archive whole: the exported methods live in the jni layer, and the
 # shared trace words must be in the image even before anything uses them.
 target_link_libraries(Tamberlyx PRIVATE
-  -Wl,--whole-archive tamberlyx_core tamberlyx_win32 -Wl,--no-whole-archive setupapi hid user32)
+  -Wl,--whole-archive ${TAMBERLYX_LAYERS} tamberlyx_win32 -Wl,--no-whole-archive setupapi hid user32)
 # Only the 19 names of the .def file are exported, undecorated.
 target_link_options(Tamberlyx PRIVATE ${TAMBERLYX_EXPORTS_DEF} -Wl,--exclude-all-symbols -Wl,--no-undefined)
 set_target_properties(Tamberlyx PROPERTIES
+  TAMBERLYX_OVER_WIN32 ON
   PREFIX ""
   LINK_DEPENDS ${TAMBERLYX_EXPORTS_DEF}
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)

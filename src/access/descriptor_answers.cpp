@@ -5,7 +5,7 @@
 #include "access/bounded_string.h"
 #include "access/caller_bytes.h"
 #include "access/operation_result.h"
-#include "jni/status_code.h"
+#include "base/status_code.h"
 
 namespace {
 

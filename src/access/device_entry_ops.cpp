@@ -1,7 +1,7 @@
 // Opening, closing and resetting a listed device.
 #include "access/operation_result.h"
-#include "access/win_usb_entry.h"
-#include "jni/status_code.h"
+#include "access/winusb_entry.h"
+#include "base/status_code.h"
 
 int32_t DeviceEntry::open() {
     if (isOpen == 1) return finishOperation(*this, AlreadyOpen);
@@ -15,7 +15,7 @@ int32_t DeviceEntry::open() {
         return finishOperation(*this, Success);
     }
 
-    WinUsbInitializeFn initialize = usableEntryPoint(winUsbApi.initialize);
+    platform::WinUsbInitializeFn initialize = usableEntryPoint(winUsbApi.initialize);
     void* interfaceHandle = nullptr;
     if (initialize == nullptr) {
         lastError = kMissingEntryPointError;
@@ -38,7 +38,7 @@ int32_t DeviceEntry::close() {
     if (isOpen != 1) return finishOperation(*this, NotOpen);
     if (isHid != 1 && winUsbHandle != nullptr) {
         // The interface handle goes before the file it was made from.
-        if (WinUsbFreeFn release = usableEntryPoint(winUsbApi.free)) release(winUsbHandle);
+        if (platform::WinUsbFreeFn release = usableEntryPoint(winUsbApi.free)) release(winUsbHandle);
     }
     winUsbHandle = nullptr;
     isOpen = 0;

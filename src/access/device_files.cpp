@@ -1,7 +1,7 @@
 // The file behind an open device: the HID interface path of a HID device,
 // the device interface path of a WinUSB device, opened exclusively for
 // overlapped I/O.
-#include "devlist/device_entry.h"
+#include "base/device_entry.h"
 #include "platform/usb_requests.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "access/caller_bytes.h"
 #include "access/operation_result.h"
-#include "jni/status_code.h"
+#include "base/status_code.h"
 #include "platform/files.h"
 #include "platform/usb_requests.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "devlist/device_entry.h"
+#include "base/device_entry.h"
 #include "platform/files.h"
 
 inline int32_t finishOperation(DeviceEntry& entry, int32_t result) {

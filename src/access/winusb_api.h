@@ -5,35 +5,19 @@
 #include <cstdint>
 
 #include "platform/types.h"
-
-using WinUsbInitializeFn = int32_t (*)(platform::Handle device, void** interfaceHandle);
-using WinUsbQueryDeviceInformationFn = int32_t (*)(void* interfaceHandle, uint32_t type, uint32_t* length,
-                                                   void* buffer);
-using WinUsbGetDescriptorFn = int32_t (*)(void* interfaceHandle, uint8_t type, uint8_t index, uint16_t language,
-                                          uint8_t* buffer, uint32_t length, uint32_t* transferred);
-using WinUsbReadPipeFn = int32_t (*)(void* interfaceHandle, uint8_t pipe, uint8_t* buffer, uint32_t length,
-                                     uint32_t* transferred, platform::Overlapped* overlapped);
-using WinUsbWritePipeFn = int32_t (*)(void* interfaceHandle, uint8_t pipe, uint8_t* buffer, uint32_t length,
-                                      uint32_t* transferred, platform::Overlapped* overlapped);
-using WinUsbSetPipePolicyFn = int32_t (*)(void* interfaceHandle, uint8_t pipe, uint32_t policy,
-                                          uint32_t valueLength, void* value);
-using WinUsbFreeFn = int32_t (*)(void* interfaceHandle);
-using WinUsbAbortPipeFn = int32_t (*)(void* interfaceHandle, uint8_t pipe);
-using WinUsbControlTransferFn = int32_t (*)(void* interfaceHandle, platform::WinUsbSetupPacket setup,
-                                            uint8_t* buffer, uint32_t length, uint32_t* transferred,
-                                            platform::Overlapped* overlapped);
+#include "platform/winusb.h"
 
 struct WinUsbApi {
     platform::Module module;
-    WinUsbInitializeFn initialize;
-    WinUsbQueryDeviceInformationFn queryDeviceInformation;
-    WinUsbGetDescriptorFn getDescriptor;
-    WinUsbReadPipeFn readPipe;
-    WinUsbWritePipeFn writePipe;
-    WinUsbSetPipePolicyFn setPipePolicy;
-    WinUsbFreeFn free;
-    WinUsbAbortPipeFn abortPipe;
-    WinUsbControlTransferFn controlTransfer;
+    platform::WinUsbInitializeFn initialize;
+    platform::WinUsbQueryDeviceInformationFn queryDeviceInformation;
+    platform::WinUsbGetDescriptorFn getDescriptor;
+    platform::WinUsbReadPipeFn readPipe;
+    platform::WinUsbWritePipeFn writePipe;
+    platform::WinUsbSetPipePolicyFn setPipePolicy;
+    platform::WinUsbFreeFn free;
+    platform::WinUsbAbortPipeFn abortPipe;
+    platform::WinUsbControlTransferFn controlTransfer;
 
     // Loads "winusb.dll" into the process-wide table and resolves the entry
     // points (null for a name not found); the module handle, or null.
@@ -45,11 +29,3 @@ struct WinUsbApi {
 
 // The process-wide table.
 extern WinUsbApi winUsbApi;
-
-// The device-change monitor thread started by the latest initialisation.
-extern platform::Handle monitorThread;
-extern uint32_t monitorThreadId;
-
-// Loads WinUSB into the holder and starts the device-change monitor:
-// 0, 1 (no WinUSB, no monitor), ThreadStartFailed or NoApiTable.
-int32_t initializeDeviceAccess(WinUsbApi* holder);

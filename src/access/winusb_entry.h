@@ -4,7 +4,7 @@
 // was not found is null. Unusable entry points answer as this error.
 #pragma once
 
-#include "access/win_usb_api.h"
+#include "access/winusb_api.h"
 #include "platform/types.h"
 
 constexpr uint32_t kMissingEntryPointError = platform::kErrorProcNotFound;

@@ -6,8 +6,8 @@
 
 #include "access/caller_bytes.h"
 #include "access/operation_result.h"
-#include "access/win_usb_entry.h"
-#include "jni/status_code.h"
+#include "access/winusb_entry.h"
+#include "base/status_code.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ int32_t countTransferred(uint32_t transferred, int32_t length) {
 int32_t controlTransfer(DeviceEntry& entry, int32_t length, uint8_t* data, int32_t dataLength, int32_t failure) {
     if (entry.isOpen != 1) return finishOperation(entry, NotOpen);
     if (!controlTransferFits(length, data, dataLength)) return finishOperation(entry, failure);
-    WinUsbControlTransferFn transfer = usableEntryPoint(winUsbApi.controlTransfer);
+    platform::WinUsbControlTransferFn transfer = usableEntryPoint(winUsbApi.controlTransfer);
     if (transfer == nullptr) {
         entry.lastError = kMissingEntryPointError;
         return finishOperation(entry, failure);
@@ -47,12 +47,12 @@ int32_t bulkTransfer(DeviceEntry& entry, bool read, int32_t pipe, int32_t length
     if (!bulkTransferFits(length, data, dataLength)) return finishOperation(entry, TransferFailed);
     // The caller names the endpoint number; a read addresses its IN pipe.
     uint8_t id = read ? static_cast<uint8_t>(pipeId(pipe) | kInPipeBit) : pipeId(pipe);
-    WinUsbReadPipeFn transfer = usableEntryPoint(read ? winUsbApi.readPipe : winUsbApi.writePipe);
+    platform::WinUsbReadPipeFn transfer = usableEntryPoint(read ? winUsbApi.readPipe : winUsbApi.writePipe);
     if (transfer == nullptr) {
         entry.lastError = kMissingEntryPointError;
         return finishOperation(entry, TransferFailed);
     }
-    if (WinUsbSetPipePolicyFn setPolicy = usableEntryPoint(winUsbApi.setPipePolicy)) {
+    if (platform::WinUsbSetPipePolicyFn setPolicy = usableEntryPoint(winUsbApi.setPipePolicy)) {
         uint32_t milliseconds = static_cast<uint32_t>(timeout);
         setPolicy(entry.winUsbHandle, id, platform::kPipeTransferTimeout, sizeof milliseconds, &milliseconds);
     }
@@ -88,7 +88,7 @@ int32_t DeviceEntry::cancelPipeTransfer(int32_t pipe) {
     if (isOpen != 1) return finishOperation(*this, NotOpen);
     // A HID device has no pipes of its own to abort.
     if (isHid == 1) return finishOperation(*this, Success);
-    WinUsbAbortPipeFn abort = usableEntryPoint(winUsbApi.abortPipe);
+    platform::WinUsbAbortPipeFn abort = usableEntryPoint(winUsbApi.abortPipe);
     if (abort == nullptr) {
         lastError = kMissingEntryPointError;
         return finishOperation(*this, AbortFailed);

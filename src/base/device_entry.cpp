@@ -1,7 +1,7 @@
 // Copy and release of device entries. Walked entries and list entries are
 // zero-filled process-heap blocks; the texts they hold are C-runtime
 // allocations, each owned by exactly one entry.
-#include "devlist/device_entry.h"
+#include "base/device_entry.h"
 
 #include <cstring>
 

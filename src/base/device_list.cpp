@@ -1,5 +1,5 @@
 // Vendor filter matching and the release of what a device list owns.
-#include "devlist/device_list.h"
+#include "base/device_list.h"
 
 #include "platform/kernel.h"
 

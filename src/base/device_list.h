@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "devlist/device_entry.h"
+#include "base/device_entry.h"
 
 struct DeviceFilter {
     uint16_t vendorId;   // vendor id to list; 0xFFFF means every vendor

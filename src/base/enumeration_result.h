@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "devlist/device_list.h"
+#include "base/device_list.h"
 
 struct EnumerationResult {
     int32_t id;               // 0
@@ -15,12 +15,7 @@ struct EnumerationResult {
     DeviceList* next;         // null
 };
 
-// Walks every host controller, hub and port of the machine and returns the
-// devices the filter chain accepts (null only when the result itself cannot
-// be allocated). The result and its entries become the caller's.
-EnumerationResult* enumerateUsbTree(DeviceFilter* filter);
-
-// The walk the device-list registry runs: enumerateUsbTree unless a test
-// has put another in its place.
-using DeviceWalk = EnumerationResult* (*)(DeviceFilter* filter);
-extern DeviceWalk deviceWalk;
+// Releases a walk result: each of its entries with the texts they hold, then
+// the record. Its filter is the caller's and is left alone. The reference is
+// cleared.
+void releaseWalkResult(EnumerationResult*& result);

@@ -2,7 +2,9 @@
 // out again; otherwise a new list is made and filled from a fresh walk.
 #include "devlist/device_list_registry.h"
 #include "devlist/list_entries.h"
-#include "devlist/list_trace.h"
+#include "enum/enumerate_usb_tree.h"
+#include "trace/trace_log.h"
+#include "trace/trace_points.h"
 #include "devlist/registry_state.h"
 #include "platform/kernel.h"
 
@@ -12,16 +14,16 @@ namespace {
 // A new list record with its one-record filter, not yet linked or numbered;
 // null when either allocation fails (nothing is kept then).
 DeviceList* makeList(uint16_t vendorId) {
-    traceStep("CDL04");
+    tracepoint::tag("CDL04");
     DeviceList* list = static_cast<DeviceList*>(platform::HeapAllocZero(sizeof(DeviceList)));
     if (list == nullptr) {
-        traceStep("CDL04!");
+        tracepoint::tag("CDL04!");
         return nullptr;
     }
-    traceStep("CDL05");
+    tracepoint::tag("CDL05");
     list->filter = static_cast<DeviceFilter*>(platform::HeapAllocZero(sizeof(DeviceFilter)));
     if (list->filter == nullptr) {
-        traceStep("CDL05!");
+        tracepoint::tag("CDL05!");
         releaseDeviceList(list);
         return nullptr;
     }
@@ -33,32 +35,32 @@ DeviceList* makeList(uint16_t vendorId) {
 // Copies the walked entries into the new list, numbered from 0. A walked
 // entry that cannot be copied is left out; the numbering stays gapless.
 void fillFromWalk(DeviceList* list, const EnumerationResult& result) {
-    traceStep("CDL09");
+    tracepoint::tag("CDL09");
     DeviceEntry* last = nullptr;
     int32_t index = 0;
     for (const DeviceEntry* walked = result.firstEntry; walked != nullptr; walked = walked->next) {
-        traceStep("CDL10");
+        tracepoint::tag("CDL10");
         DeviceEntry* entry = makeListEntry(*walked, list, index);
         if (entry == nullptr) {
-            traceStep("CDL11!");
+            tracepoint::tag("CDL11!");
             continue;
         }
-        traceStep("CDL11");
+        tracepoint::tag("CDL11");
         if (last == nullptr)
             list->firstEntry = entry;
         else
             last->next = entry;
         last = entry;
         ++index;
-        traceStep("CDL12");
+        tracepoint::tag("CDL12");
     }
-    traceStep("CDL13");
+    tracepoint::tag("CDL13");
 }
 
 int32_t finish(int32_t result) {
-    traceStep("CDL16");
-    traceNumber(result);
-    traceStep("CDL17");
+    tracepoint::tag("CDL16");
+    tracepoint::number(result);
+    tracepoint::tag("CDL17");
     TraceLog::disable();
     return result;
 }
@@ -67,14 +69,14 @@ int32_t finish(int32_t result) {
 
 int32_t create(int32_t vendorFilter) {
     TraceLog::open();
-    traceStep("CDL01");
+    tracepoint::tag("CDL01");
     const uint16_t vendorId = static_cast<uint16_t>(vendorFilter & 0xFFFF);
 
     if (firstList != nullptr) {
-        traceStep("CDL02");
+        tracepoint::tag("CDL02");
         for (DeviceList* list = firstList; list != nullptr; list = list->next) {
             if (list->matchesFilter(vendorId)) {
-                traceStep("CDL03");
+                tracepoint::tag("CDL03");
                 return finish(list->id);
             }
         }
@@ -86,23 +88,23 @@ int32_t create(int32_t vendorFilter) {
     list->id = nextListId++;
     list->deviceCount = 0;
     list->firstEntry = nullptr;
-    traceStep("CDL06");
+    tracepoint::tag("CDL06");
 
-    traceStep("CDL07");
+    tracepoint::tag("CDL07");
     EnumerationResult* result = deviceWalk(list->filter);
     if (result == nullptr) {
         // The walk could not even start: the list stays, empty, and a later
         // update can fill it.
-        traceStep("CDL08!");
+        tracepoint::tag("CDL08!");
         return finish(list->id);
     }
-    traceStep("CDL08");
+    tracepoint::tag("CDL08");
     list->deviceCount = result->deviceCount;
     fillFromWalk(list, *result);
 
-    traceStep("CDL14");
+    tracepoint::tag("CDL14");
     releaseWalkResult(result);
-    traceStep("CDL15");
+    tracepoint::tag("CDL15");
     return finish(list->id);
 }
 

@@ -3,7 +3,7 @@
 #include "devlist/device_list_registry.h"
 
 #include "devlist/registry_state.h"
-#include "jni/status_code.h"
+#include "base/status_code.h"
 
 namespace DeviceListRegistry {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "devlist/device_entry.h"
+#include "base/device_entry.h"
 
 namespace DeviceListRegistry {
 

@@ -3,20 +3,22 @@
 // are marked present again in their old entry, and new devices are appended.
 #include "devlist/device_list_registry.h"
 #include "devlist/list_entries.h"
-#include "devlist/list_trace.h"
+#include "enum/enumerate_usb_tree.h"
+#include "trace/trace_log.h"
+#include "trace/trace_points.h"
 #include "devlist/registry_state.h"
-#include "jni/status_code.h"
+#include "base/status_code.h"
 
 namespace DeviceListRegistry {
 namespace {
 
 void markAllAbsent(DeviceList& list) {
-    traceStep("U08");
+    tracepoint::tag("U08");
     for (DeviceEntry* entry = list.firstEntry; entry != nullptr; entry = entry->next) entry->present = 0;
 }
 
 DeviceEntry* findListed(DeviceList& list, const DeviceEntry& walked) {
-    traceStep("U11");
+    tracepoint::tag("U11");
     for (DeviceEntry* entry = list.firstEntry; entry != nullptr; entry = entry->next)
         if (describesSameDevice(*entry, walked)) return entry;
     return nullptr;
@@ -31,11 +33,11 @@ DeviceEntry* lastEntryOf(DeviceList& list) {
 // Appends a copy of a device the list has not seen. A device that cannot be
 // copied is left out this time; a later update tries again.
 void appendNewDevice(DeviceList& list, DeviceEntry*& last, const DeviceEntry& walked) {
-    traceStep("U13");
+    tracepoint::tag("U13");
     const int32_t index = last == nullptr ? 0 : last->index + 1;
     DeviceEntry* entry = makeListEntry(walked, &list, index);
     if (entry == nullptr) {
-        traceStep("U14!");
+        tracepoint::tag("U14!");
         return;
     }
     if (last == nullptr)
@@ -44,29 +46,29 @@ void appendNewDevice(DeviceList& list, DeviceEntry*& last, const DeviceEntry& wa
         last->next = entry;
     last = entry;
     ++list.deviceCount;
-    traceStep("U14");
-    traceNumber(index);
+    tracepoint::tag("U14");
+    tracepoint::number(index);
 }
 
 void mergeWalk(DeviceList& list, const EnumerationResult& result) {
-    traceStep("U09");
+    tracepoint::tag("U09");
     DeviceEntry* last = lastEntryOf(list);
     for (const DeviceEntry* walked = result.firstEntry; walked != nullptr; walked = walked->next) {
-        traceStep("U10");
+        tracepoint::tag("U10");
         if (DeviceEntry* listed = findListed(list, *walked)) {
-            traceStep("U12");
+            tracepoint::tag("U12");
             listed->present = 1;
         } else {
             appendNewDevice(list, last, *walked);
         }
     }
-    traceStep("U15");
+    tracepoint::tag("U15");
 }
 
 int32_t finish(int32_t result) {
-    traceStep("U18");
-    traceNumber(result);
-    traceStep("U19");
+    tracepoint::tag("U18");
+    tracepoint::number(result);
+    tracepoint::tag("U19");
     TraceLog::disable();
     return result;
 }
@@ -75,34 +77,34 @@ int32_t finish(int32_t result) {
 
 int32_t update(int32_t listId) {
     TraceLog::open();
-    traceStep("U01");
+    tracepoint::tag("U01");
     if (firstList == nullptr) {
-        traceStep("U02!");
+        tracepoint::tag("U02!");
         return finish(NoLists);
     }
-    traceStep("U03");
+    tracepoint::tag("U03");
     DeviceList* list = findList(listId);
     if (list == nullptr) {
-        traceStep("U04!");
+        tracepoint::tag("U04!");
         return finish(ListNotFound);
     }
-    traceStep("U05");
+    tracepoint::tag("U05");
 
-    traceStep("U06");
+    tracepoint::tag("U06");
     EnumerationResult* result = deviceWalk(list->filter);
     if (result == nullptr) {
         // Without a walk nothing is known about the devices: the list is
         // left exactly as it was.
-        traceStep("U07!");
+        tracepoint::tag("U07!");
         return finish(Success);
     }
-    traceStep("U07");
+    tracepoint::tag("U07");
     markAllAbsent(*list);
     mergeWalk(*list, *result);
 
-    traceStep("U16");
+    tracepoint::tag("U16");
     releaseWalkResult(result);
-    traceStep("U17");
+    tracepoint::tag("U17");
     return finish(Success);
 }
 

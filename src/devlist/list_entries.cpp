@@ -18,13 +18,6 @@ DeviceEntry* makeListEntry(const DeviceEntry& walked, DeviceList* owner, int32_t
     return entry;
 }
 
-void releaseWalkResult(EnumerationResult*& result) {
-    if (result == nullptr) return;
-    releaseEntryChain(result->firstEntry);
-    platform::HeapFreeBlock(result);
-    result = nullptr;
-}
-
 namespace {
 const char* descriptionOrMark(const char* text) { return text == nullptr ? "?" : text; }
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "devlist/device_list.h"
+#include "base/device_list.h"
 
 namespace DeviceListRegistry {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "enum/walk_trace.h"
+#include "trace/trace_points.h"
 #include "platform/kernel.h"
 #include "platform/usb_requests.h"
 
@@ -41,18 +41,18 @@ DescriptorRequest* readWholeDescriptor(platform::Handle hub, uint32_t port, cons
     uint32_t firstSize = kHeader + kind.head;
     auto* head = reinterpret_cast<DescriptorRequest*>(first);
     fillHeader(head, port, kind.value, kind.head);
-    walktrace::tag(kind.tagAsk);
-    walktrace::code(firstSize);
+    tracepoint::tag(kind.tagAsk);
+    tracepoint::code(firstSize);
     uint32_t returned = 0;
     if (!sendDescriptorRequest(hub, first, firstSize, &returned) || returned != firstSize ||
         totalLengthOf(first + kHeader) < kind.head) {
-        walktrace::tag(kind.tagBad);
+        tracepoint::tag(kind.tagBad);
         return nullptr;
     }
     uint16_t total = totalLengthOf(first + kHeader);
     uint32_t size = kHeader + total;
-    walktrace::tag(kind.tagAll);
-    walktrace::code(size);
+    tracepoint::tag(kind.tagAll);
+    tracepoint::code(size);
     auto* whole = static_cast<DescriptorRequest*>(platform::HeapAllocZero(size));
     if (whole == nullptr) return nullptr;
     fillHeader(whole, port, kind.value, total);

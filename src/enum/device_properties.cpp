@@ -4,7 +4,7 @@
 
 #include "enum/bounded_text.h"
 #include "enum/text_compare.h"
-#include "enum/walk_trace.h"
+#include "trace/trace_points.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/setupapi.h"
@@ -26,18 +26,18 @@ bool readInstanceId(platform::DevInfoSet set, platform::SpDevinfoData* device, c
     uint32_t required = 0;
     bool answered = platform::SetupDiGetDeviceInstanceIdA(set, device, nullptr, 0, &required);
     if (answered && platform::GetLastError() != platform::kErrorInsufficientBuffer) {
-        walktrace::tag("Dntodp07!");
+        tracepoint::tag("Dntodp07!");
         return false;
     }
     if (required >= 0xFFFFFFFEu) return false;
     uint32_t size = required + 1;
     *text = static_cast<char*>(platform::HeapAllocZero(size_t{size} + kTerminatorSpare));
     if (*text == nullptr) {
-        walktrace::tag("Dntodp09!");
+        tracepoint::tag("Dntodp09!");
         return false;
     }
     if (!platform::SetupDiGetDeviceInstanceIdA(set, device, *text, size, nullptr)) {
-        walktrace::tag("Dntodp11!");
+        tracepoint::tag("Dntodp11!");
         return false;
     }
     return true;
@@ -68,7 +68,7 @@ int findDeviceByDriverKey(const char* driverKey, size_t length, platform::DevInf
     if (set == nullptr || device == nullptr) return 0;
     std::memset(device, 0, sizeof *device);
     *set = platform::invalidHandle();
-    walktrace::tag("Dntodi01");
+    tracepoint::tag("Dntodi01");
     if (driverKey == nullptr) return 0;
 
     auto* wanted = static_cast<char*>(platform::HeapAllocZero(length + 1));
@@ -91,14 +91,14 @@ int findDeviceByDriverKey(const char* driverKey, size_t length, platform::DevInf
         if (readRegistryProperty(all, &candidate, platform::kSpdrpDriver, &driver) == 1 &&
             equalsNoCase(driver, wanted)) {
             found = true;
-            walktrace::tag("Dntodi02");
+            tracepoint::tag("Dntodi02");
             *set = all;
             *device = candidate;
         }
         releaseText(driver);
     }
     if (!found) {
-        walktrace::tag("Dntodi03");
+        tracepoint::tag("Dntodi03");
         platform::SetupDiDestroyDeviceInfoList(all);
     }
     platform::HeapFreeBlock(wanted);
@@ -106,23 +106,23 @@ int findDeviceByDriverKey(const char* driverKey, size_t length, platform::DevInf
 }
 
 UsbDeviceProperties* getDeviceProperties(const char* driverKey, size_t length) {
-    walktrace::tag("Dntodp01");
+    tracepoint::tag("Dntodp01");
     auto* properties = static_cast<UsbDeviceProperties*>(platform::HeapAllocZero(sizeof(UsbDeviceProperties)));
     if (properties == nullptr) {
-        walktrace::tag("DevProps==null");
+        tracepoint::tag("DevProps==null");
         return nullptr;
     }
     platform::DevInfoSet set = platform::invalidHandle();
     platform::SpDevinfoData device{};
     bool ok = findDeviceByDriverKey(driverKey, length, &set, &device) == 1;
-    if (!ok) walktrace::tag("Dntodp04!");
+    if (!ok) tracepoint::tag("Dntodp04!");
     if (ok) ok = readInstanceId(set, &device, &properties->InstanceId);
     if (ok) {
         ok = readRegistryProperty(set, &device, platform::kSpdrpDeviceDesc, &properties->Description) == 1;
-        if (!ok) walktrace::tag("Dntodp13!");
+        if (!ok) tracepoint::tag("Dntodp13!");
     }
     if (ok) {
-        walktrace::tag("Dntodp15");
+        tracepoint::tag("Dntodp15");
         readRegistryProperty(set, &device, platform::kSpdrpHardwareId, &properties->HardwareId);
         readRegistryProperty(set, &device, platform::kSpdrpService, &properties->Service);
         readRegistryProperty(set, &device, platform::kSpdrpClass, &properties->SetupClass);
@@ -130,15 +130,15 @@ UsbDeviceProperties* getDeviceProperties(const char* driverKey, size_t length) {
     if (platform::isValidHandle(set)) platform::SetupDiDestroyDeviceInfoList(set);
     if (!ok) {
         releaseDeviceProperties(properties);
-        walktrace::tag("DevProps==null");
+        tracepoint::tag("DevProps==null");
         return nullptr;
     }
-    walktrace::tag("Dntodp20");
+    tracepoint::tag("Dntodp20");
     return properties;
 }
 
 void releaseDeviceProperties(UsbDeviceProperties*& properties) {
-    walktrace::tag("FDP0");
+    tracepoint::tag("FDP0");
     if (properties == nullptr) return;
     releaseText(properties->InstanceId);
     releaseText(properties->Description);
@@ -148,5 +148,5 @@ void releaseDeviceProperties(UsbDeviceProperties*& properties) {
     releaseText(properties->Spare);
     platform::HeapFreeBlock(properties);
     properties = nullptr;
-    walktrace::tag("FDP1");
+    tracepoint::tag("FDP1");
 }

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "enum/narrow_text.h"
-#include "enum/walk_trace.h"
+#include "trace/trace_points.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/usb_requests.h"
@@ -30,74 +30,74 @@ char* narrowNameAnswer(uint8_t* answer, uint32_t size, uint32_t textOffset) {
 }
 
 char* getHostControllerDriverKey(platform::Handle hostController) {
-    walktrace::tag("GHDCdkn00");
+    tracepoint::tag("GHDCdkn00");
     uint8_t head[kControllerNameHead] = {};
     uint32_t returned = 0;
     if (!ask(hostController, platform::kIoctlGetHcdDriverkeyName, head, sizeof head, &returned)) {
-        walktrace::tag("GHDCdkn03!");
+        tracepoint::tag("GHDCdkn03!");
         return nullptr;
     }
     uint32_t needed;
     std::memcpy(&needed, head, sizeof needed);  // ActualLength: bytes of the whole answer
     if (needed <= kControllerNameHead || needed > kLargestNameAnswer) {
-        walktrace::tag("GHDCdkn05!");
-        walktrace::code(needed);
+        tracepoint::tag("GHDCdkn05!");
+        tracepoint::code(needed);
         return nullptr;
     }
     // Two zero bytes behind the answer terminate its text.
     uint32_t allocated = needed + 2;
     auto* answer = static_cast<uint8_t*>(platform::HeapAllocZero(allocated));
     if (answer == nullptr) {
-        walktrace::tag("GHDCdkn07!");
+        tracepoint::tag("GHDCdkn07!");
         return nullptr;
     }
     if (!ask(hostController, platform::kIoctlGetHcdDriverkeyName, answer, needed, &returned)) {
-        walktrace::tag("GHDCdkn09!");
+        tracepoint::tag("GHDCdkn09!");
         platform::HeapFreeBlock(answer);
         return nullptr;
     }
     char* name = returned != 0 ? narrowNameAnswer(answer, allocated, offsetof(platform::UsbActualLengthName, Name))
                                : nullptr;
     platform::HeapFreeBlock(answer);
-    walktrace::tag("GHDCdkn14");
-    walktrace::text(name, "driverKeyNameA");
+    tracepoint::tag("GHDCdkn14");
+    tracepoint::text(name, "driverKeyNameA");
     return name;
 }
 
 char* getPortDriverKey(platform::Handle hub, uint32_t port) {
-    walktrace::tag("Gdkn01");
-    walktrace::code(port);
-    if (hub == nullptr) walktrace::tag("Hub==null");
+    tracepoint::tag("Gdkn01");
+    tracepoint::code(port);
+    if (hub == nullptr) tracepoint::tag("Hub==null");
     uint8_t head[kPortNameHead] = {};
     std::memcpy(head, &port, sizeof port);  // ConnectionIndex
     uint32_t returned = 0;
     if (!ask(hub, platform::kIoctlUsbGetNodeConnectionDriverkeyName, head, sizeof head, &returned)) {
-        walktrace::tag("Gdkn02!");
-        walktrace::code(platform::GetLastError());
+        tracepoint::tag("Gdkn02!");
+        tracepoint::code(platform::GetLastError());
         return nullptr;
     }
     uint32_t actualLength;
     std::memcpy(&actualLength, head + offsetof(platform::UsbConnectionName, ActualLength), sizeof actualLength);
     uint32_t size = actualLength + kPortNameHead;  // 32-bit, as the drivers count
     if (size <= kPortNameHead || actualLength > kLargestNameAnswer) {
-        walktrace::tag("Gdkn04!");
+        tracepoint::tag("Gdkn04!");
         return nullptr;
     }
     auto* answer = static_cast<uint8_t*>(platform::HeapAllocZero(size));
     if (answer == nullptr) {
-        walktrace::tag("Gdkn06!");
+        tracepoint::tag("Gdkn06!");
         return nullptr;
     }
     std::memcpy(answer, &port, sizeof port);
     if (!ask(hub, platform::kIoctlUsbGetNodeConnectionDriverkeyName, answer, size, &returned)) {
-        walktrace::tag("Gdkn09!");
+        tracepoint::tag("Gdkn09!");
         platform::HeapFreeBlock(answer);
         return nullptr;
     }
     char* name =
         returned != 0 ? narrowNameAnswer(answer, size, offsetof(platform::UsbConnectionName, Name)) : nullptr;
     platform::HeapFreeBlock(answer);
-    walktrace::tag("Gdkn14");
-    walktrace::text(name, "driverKeyNameA");
+    tracepoint::tag("Gdkn14");
+    tracepoint::text(name, "driverKeyNameA");
     return name;
 }

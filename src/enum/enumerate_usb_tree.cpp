@@ -1,11 +1,13 @@
 // The top of the USB topology walk: every present host controller, opened
 // by its interface path, described, and its root hub walked.
+#include "enum/enumerate_usb_tree.h"
+
 #include "enum/host_controller.h"
 #include "enum/interface_lists.h"
 #include "enum/interface_paths.h"
 #include "enum/narrow_text.h"
 #include "enum/walk_state.h"
-#include "enum/walk_trace.h"
+#include "trace/trace_points.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/setupapi.h"
@@ -24,7 +26,7 @@ void traceControllerPath(const char16_t* path) {
     size_t units = 0;
     while (path[units] != 0) ++units;
     char* narrow = narrowCopy(path, units + 1);
-    walktrace::text(narrow, "hcPath");
+    tracepoint::text(narrow, "hcPath");
     platform::HeapFreeBlock(narrow);
 }
 
@@ -35,28 +37,28 @@ Visit visitController(platform::DevInfoSet set, uint32_t index, platform::SpDevi
     platform::SpDeviceInterfaceData interface{};
     interface.cbSize = sizeof interface;
     if (!platform::SetupDiEnumDeviceInterfaces(set, nullptr, &hostControllerClass, index, &interface)) {
-        walktrace::tag("Ea06!");
+        tracepoint::tag("Ea06!");
         return Visit::Stop;
     }
     uint32_t required = 0;
     bool answered = platform::SetupDiGetDeviceInterfaceDetailW(set, &interface, nullptr, 0, &required, nullptr);
     uint32_t error = platform::GetLastError();
     if (!answered && error != platform::kErrorInsufficientBuffer && error != platform::kErrorAlreadyExists) {
-        walktrace::tag("Ea07!");
-        walktrace::code(error);
+        tracepoint::tag("Ea07!");
+        tracepoint::code(error);
         return Visit::Stop;
     }
     platform::SpDeviceInterfaceDetailDataW* detail = allocateInterfaceDetail(required);
     if (detail == nullptr) {
-        walktrace::tag("Ea09!");
+        tracepoint::tag("Ea09!");
         return Visit::Stop;
     }
     if (!platform::SetupDiGetDeviceInterfaceDetailW(set, &interface, detail, required, nullptr, nullptr)) {
-        walktrace::tag("Ea011!");
+        tracepoint::tag("Ea011!");
         platform::HeapFreeBlock(detail);
         return Visit::Stop;
     }
-    walktrace::tag("Ea12");
+    tracepoint::tag("Ea12");
     platform::Handle hostController =
         platform::CreateFileW(detail->DevicePath, platform::kGenericWrite, platform::kFileShareWrite, nullptr,
                               platform::kOpenExisting, 0, nullptr);
@@ -64,10 +66,10 @@ Visit visitController(platform::DevInfoSet set, uint32_t index, platform::SpDevi
         traceControllerPath(detail->DevicePath);
         enumerateHostController(hostController, set, device);
         platform::CloseHandle(hostController);
-        walktrace::tag("Ea15");
+        tracepoint::tag("Ea15");
     } else {
-        walktrace::tag("Ea13!");
-        walktrace::code(platform::GetLastError());
+        tracepoint::tag("Ea13!");
+        tracepoint::code(platform::GetLastError());
     }
     platform::HeapFreeBlock(detail);
     return Visit::Next;
@@ -76,10 +78,10 @@ Visit visitController(platform::DevInfoSet set, uint32_t index, platform::SpDevi
 }  // namespace
 
 EnumerationResult* enumerateUsbTree(DeviceFilter* filter) {
-    walktrace::tag("Ea01");
+    tracepoint::tag("Ea01");
     auto* result = static_cast<EnumerationResult*>(platform::HeapAllocZero(sizeof(EnumerationResult)));
     if (result == nullptr) {
-        walktrace::tag("Ea02!");
+        tracepoint::tag("Ea02!");
         return nullptr;
     }
     currentResult = result;
@@ -90,11 +92,11 @@ EnumerationResult* enumerateUsbTree(DeviceFilter* filter) {
     result->next = nullptr;
     activeFilter = filter;
 
-    walktrace::tag("Ea03");
+    tracepoint::tag("Ea03");
     releaseWalkState();
     buildInterfaceLists();
 
-    walktrace::tag("Ea05");
+    tracepoint::tag("Ea05");
     platform::DevInfoSet set =
         platform::SetupDiGetClassDevsW(&platform::kGuidDevinterfaceUsbHostController, nullptr, nullptr,
                                        platform::kDigcfPresent | platform::kDigcfDeviceInterface);
@@ -105,9 +107,9 @@ EnumerationResult* enumerateUsbTree(DeviceFilter* filter) {
             if (!platform::SetupDiEnumDeviceInfo(set, index, &device)) break;
             if (visitController(set, index, &device) == Visit::Stop) break;
         }
-        walktrace::tag("Ea18");
+        tracepoint::tag("Ea18");
         platform::SetupDiDestroyDeviceInfoList(set);
     }
-    walktrace::tag("Ea19");
+    tracepoint::tag("Ea19");
     return result;
 }

@@ -5,7 +5,7 @@
 
 #include "enum/interface_paths.h"
 #include "enum/narrow_text.h"
-#include "enum/walk_trace.h"
+#include "trace/trace_points.h"
 #include "platform/crt.h"
 #include "platform/files.h"
 #include "platform/hid.h"
@@ -33,7 +33,7 @@ char* readHidString(platform::Handle device, HidStringCall call, const char* mis
     // even when the HID library filled the buffer completely.
     char16_t buffer[kHidStringBufferBytes / 2 + 1] = {};
     if (!call(device, buffer, kHidStringBufferBytes)) {
-        walktrace::tag(missingTag);
+        tracepoint::tag(missingTag);
         return nullptr;
     }
     return narrowCopy(buffer, kHidTextCapacity);
@@ -52,7 +52,7 @@ HidTexts readHidTexts(platform::Handle device) {
             if (texts.serialNumber != nullptr) texts.serialNumber[0] = '?';
         }
     } else {
-        walktrace::tag("sDesc==NULL");
+        tracepoint::tag("sDesc==NULL");
     }
     return texts;
 }
@@ -93,7 +93,7 @@ void fillUnknown(char*& field, const char* hidText) {
 char* usablePath(const char16_t* path) {
     int32_t length = losslessNarrowLength(path);
     if (length < 0 || static_cast<size_t>(length) >= kHidPathBufferSize) {
-        walktrace::tag("getHIDPath 14!");
+        tracepoint::tag("getHIDPath 14!");
         return nullptr;
     }
     return narrowCopy(path, static_cast<size_t>(length) + 1);
@@ -105,14 +105,14 @@ bool examineInterface(DeviceEntry* entry, platform::DevInfoSet set, platform::Sp
                       char* output) {
     uint32_t required = 0;
     platform::SetupDiGetDeviceInterfaceDetailW(set, interface, nullptr, 0, &required, nullptr);
-    walktrace::code(required);
+    tracepoint::code(required);
     platform::SpDeviceInterfaceDetailDataW* detail = allocateInterfaceDetail(required);
     if (detail == nullptr) {
-        walktrace::tag("getHIDPath 04!");
+        tracepoint::tag("getHIDPath 04!");
         return false;
     }
     if (!platform::SetupDiGetDeviceInterfaceDetailW(set, interface, detail, required, nullptr, nullptr)) {
-        walktrace::tag("getHIDPath 05!");
+        tracepoint::tag("getHIDPath 05!");
         platform::HeapFreeBlock(detail);
         return false;
     }
@@ -120,7 +120,7 @@ bool examineInterface(DeviceEntry* entry, platform::DevInfoSet set, platform::Sp
         platform::CreateFileW(detail->DevicePath, platform::kGenericRead | platform::kGenericWrite, 0, nullptr,
                               platform::kOpenExisting, platform::kFileAttributeNormal, nullptr);
     if (!platform::isValidHandle(device)) {
-        walktrace::tag("getHIDPath 07!");
+        tracepoint::tag("getHIDPath 07!");
         platform::HeapFreeBlock(detail);
         return false;
     }
@@ -128,11 +128,11 @@ bool examineInterface(DeviceEntry* entry, platform::DevInfoSet set, platform::Sp
     platform::HiddAttributes attributes{};
     attributes.Size = sizeof attributes;
     if (!platform::HidD_GetAttributes(device, &attributes)) {
-        walktrace::tag("getHIDPath 09!");
+        tracepoint::tag("getHIDPath 09!");
     } else {
         HidTexts hid = readHidTexts(device);
         if (belongsToEntry(entry, attributes, hid)) {
-            walktrace::tag("getHIDPath 12");
+            tracepoint::tag("getHIDPath 12");
             char* path = usablePath(detail->DevicePath);
             if (path != nullptr) {
                 matched = true;
@@ -140,7 +140,7 @@ bool examineInterface(DeviceEntry* entry, platform::DevInfoSet set, platform::Sp
                 fillUnknown(entry->deviceDescription, hid.product);
                 fillUnknown(entry->serialNumber, hid.serialNumber);
                 std::memcpy(output, path, std::strlen(path) + 1);
-                walktrace::text(output, "hidPath");
+                tracepoint::text(output, "hidPath");
                 platform::HeapFreeBlock(path);
             }
         }
@@ -154,23 +154,23 @@ bool examineInterface(DeviceEntry* entry, platform::DevInfoSet set, platform::Sp
 }  // namespace
 
 void getHIDPath(DeviceEntry* entry, char* output) {
-    walktrace::tag("getHIDPath 00");
+    tracepoint::tag("getHIDPath 00");
     if (entry == nullptr || output == nullptr) return;
     platform::Guid hidClass{};
     platform::HidD_GetHidGuid(&hidClass);
     platform::DevInfoSet set = platform::SetupDiGetClassDevsW(&hidClass, nullptr, nullptr,
                                                               platform::kDigcfPresent | platform::kDigcfDeviceInterface);
     if (!platform::isValidHandle(set)) {
-        walktrace::tag("getHIDPath 01!");
+        tracepoint::tag("getHIDPath 01!");
         return;
     }
     for (uint32_t i = 0;; ++i) {
         platform::SpDeviceInterfaceData interface{};
         interface.cbSize = sizeof interface;
         if (!platform::SetupDiEnumDeviceInterfaces(set, nullptr, &hidClass, i, &interface)) break;
-        walktrace::code(i);
+        tracepoint::code(i);
         if (examineInterface(entry, set, &interface, output)) break;
     }
     platform::SetupDiDestroyDeviceInfoList(set);
-    walktrace::tag("getHIDPath 20");
+    tracepoint::tag("getHIDPath 20");
 }

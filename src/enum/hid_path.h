@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "devlist/device_entry.h"
+#include "base/device_entry.h"
 
 constexpr size_t kHidPathBufferSize = 512;
 

@@ -6,7 +6,7 @@
 #include "enum/driver_keys.h"
 #include "enum/hub_walk.h"
 #include "enum/pci_instance_id.h"
-#include "enum/walk_trace.h"
+#include "trace/trace_points.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/setupapi.h"
@@ -26,7 +26,7 @@ bool sendUserRequest(platform::Handle hostController, Request* request) {
 void readPciIds(HostControllerInfo* info) {
     UsbDeviceProperties* properties = info->UsbDeviceProperties;
     if (properties == nullptr) {
-        walktrace::tag("Eb13!");
+        tracepoint::tag("Eb13!");
         return;
     }
     PciIds ids{};
@@ -35,8 +35,8 @@ void readPciIds(HostControllerInfo* info) {
     info->pciDeviceId = ids.deviceId;
     info->pciSubsystemId = ids.subsystemId;
     info->pciRevision = ids.revision;
-    if (converted < 4) walktrace::tag("Eb11!");
-    walktrace::text(properties->InstanceId, "InstanceId");
+    if (converted < 4) tracepoint::tag("Eb11!");
+    tracepoint::text(properties->InstanceId, "InstanceId");
 }
 
 // Bus number, then (only when it was read) the PCI address.
@@ -45,13 +45,13 @@ void readBusAddress(platform::DevInfoSet set, platform::SpDevinfoData* device, H
     uint8_t value[4] = {};
     if (!platform::SetupDiGetDeviceRegistryPropertyW(set, device, platform::kSpdrpBusNumber, nullptr, value,
                                                      sizeof value, nullptr)) {
-        walktrace::tag("Eb17!");
+        tracepoint::tag("Eb17!");
         return;
     }
     std::memcpy(&info->busNumber, value, sizeof value);
     if (!platform::SetupDiGetDeviceRegistryPropertyW(set, device, platform::kSpdrpAddress, nullptr, value,
                                                      sizeof value, nullptr)) {
-        walktrace::tag("Eb18!");
+        tracepoint::tag("Eb18!");
         return;
     }
     uint32_t address;
@@ -62,20 +62,20 @@ void readBusAddress(platform::DevInfoSet set, platform::SpDevinfoData* device, H
 }
 
 void walkRootHub(platform::Handle hostController) {
-    walktrace::tag("Eb24");
+    tracepoint::tag("Eb24");
     char* name = getRootHubName(hostController);
     if (name == nullptr) {
-        walktrace::tag("Eb26!");
+        tracepoint::tag("Eb26!");
         return;
     }
     size_t length = 0;
     if (boundedLength(name, kNameMaximum, &length) < 0) {
-        walktrace::tag("Eb27!");
+        tracepoint::tag("Eb27!");
         platform::HeapFreeBlock(name);
         return;
     }
     enumerateHub(name, length);
-    walktrace::tag("Eb27");
+    tracepoint::tag("Eb27");
 }
 
 }  // namespace
@@ -111,20 +111,20 @@ uint32_t getHostControllerInfo(platform::Handle hostController, HostControllerIn
 
 void enumerateHostController(platform::Handle hostController, platform::DevInfoSet set,
                              platform::SpDevinfoData* device) {
-    walktrace::tag("Eb01");
+    tracepoint::tag("Eb01");
     auto* info = static_cast<HostControllerInfo*>(platform::HeapAllocZero(sizeof(HostControllerInfo)));
     if (info == nullptr) return;
     info->infoType = 0;
 
     char* driverKey = getHostControllerDriverKey(hostController);
     if (driverKey == nullptr) {
-        walktrace::tag("Eb03!");
+        tracepoint::tag("Eb03!");
         releaseHostControllerInfo(info);
         return;
     }
     if (hasHostControllerDriverKey(hostControllerList, driverKey)) {
         // A controller reported twice is walked once.
-        walktrace::tag("Eb06");
+        tracepoint::tag("Eb06");
         platform::HeapFreeBlock(driverKey);
         releaseHostControllerInfo(info);
         return;
@@ -132,18 +132,18 @@ void enumerateHostController(platform::Handle hostController, platform::DevInfoS
     size_t length = 0;
     UsbDeviceProperties* properties = nullptr;
     if (boundedLength(driverKey, kNameMaximum, &length) >= 0) {
-        walktrace::tag("Eb08");
+        tracepoint::tag("Eb08");
         properties = getDeviceProperties(driverKey, length);
     }
     info->driverKey = driverKey;
     info->UsbDeviceProperties = properties;
     readPciIds(info);
 
-    if (getHostControllerPowerMap(hostController, info) != 0) walktrace::tag("Eb15!");
+    if (getHostControllerPowerMap(hostController, info) != 0) tracepoint::tag("Eb15!");
     readBusAddress(set, device, info);
-    if (getHostControllerInfo(hostController, info) != 0) walktrace::tag("Eb21!");
+    if (getHostControllerInfo(hostController, info) != 0) tracepoint::tag("Eb21!");
 
     appendHostController(hostControllerList, info);
-    walktrace::tag("Eb23");
+    tracepoint::tag("Eb23");
     walkRootHub(hostController);
 }

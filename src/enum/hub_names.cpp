@@ -5,7 +5,7 @@
 
 #include "enum/driver_keys.h"
 #include "enum/hub_walk.h"
-#include "enum/walk_trace.h"
+#include "trace/trace_points.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/usb_requests.h"
@@ -23,13 +23,13 @@ bool ask(platform::Handle device, uint32_t code, void* buffer, uint32_t size, ui
 }  // namespace
 
 char* getRootHubName(platform::Handle hostController) {
-    walktrace::tag("GetRHN00");
+    tracepoint::tag("GetRHN00");
     uint8_t head[kRootNameHead] = {};
     uint32_t returned = 0;
     if (!platform::DeviceIoControl(hostController, platform::kIoctlUsbGetRootHubName, nullptr, 0, head,
                                    sizeof head, &returned, nullptr)) {
-        walktrace::tag("GetRHN01!");
-        walktrace::code(platform::GetLastError());
+        tracepoint::tag("GetRHN01!");
+        tracepoint::code(platform::GetLastError());
         return nullptr;
     }
     uint32_t actualLength;  // bytes of the whole answer, name and terminator included
@@ -37,8 +37,8 @@ char* getRootHubName(platform::Handle hostController) {
     // An answer too short for its own head, or larger than any counted
     // system string, cannot be a name.
     if (actualLength < kRootNameHead || actualLength > kLargestNameAnswer) {
-        walktrace::tag("GetRHN01a!");
-        walktrace::code(actualLength);
+        tracepoint::tag("GetRHN01a!");
+        tracepoint::code(actualLength);
         return nullptr;
     }
     // Two zero bytes behind the answer end its text even when the driver
@@ -48,46 +48,46 @@ char* getRootHubName(platform::Handle hostController) {
     if (answer == nullptr) return nullptr;
     if (!platform::DeviceIoControl(hostController, platform::kIoctlUsbGetRootHubName, nullptr, 0, answer,
                                    actualLength, &returned, nullptr)) {
-        walktrace::tag("GetRHN01b!");
-        walktrace::code(platform::GetLastError());
+        tracepoint::tag("GetRHN01b!");
+        tracepoint::code(platform::GetLastError());
         platform::HeapFreeBlock(answer);
         return nullptr;
     }
     char* name = returned != 0 ? narrowNameAnswer(answer, allocated, offsetof(platform::UsbActualLengthName, Name))
                                : nullptr;
     platform::HeapFreeBlock(answer);
-    walktrace::tag("GetRHN02");
-    walktrace::text(name, "rootHubName");
+    tracepoint::tag("GetRHN02");
+    tracepoint::text(name, "rootHubName");
     return name;
 }
 
 char* getExternalHubName(platform::Handle hub, uint32_t port) {
-    walktrace::tag("getExtHubN 00");
+    tracepoint::tag("getExtHubN 00");
     uint8_t head[kNodeNameHead] = {};
     std::memcpy(head, &port, sizeof port);  // ConnectionIndex
     uint32_t returned = 0;
     if (!ask(hub, platform::kIoctlUsbGetNodeConnectionName, head, sizeof head, &returned)) {
-        walktrace::tag("getExtHubN 01!");
-        walktrace::code(platform::GetLastError());
+        tracepoint::tag("getExtHubN 01!");
+        tracepoint::code(platform::GetLastError());
         return nullptr;
     }
     uint32_t actualLength;
     std::memcpy(&actualLength, head + offsetof(platform::UsbConnectionName, ActualLength), sizeof actualLength);
     uint32_t size = actualLength + kNodeNameHead;  // 32-bit, as the drivers count
     if (size <= kNodeNameHead || actualLength > kLargestNameAnswer) {
-        walktrace::tag("getExtHubN 02!");
-        walktrace::code(actualLength);
+        tracepoint::tag("getExtHubN 02!");
+        tracepoint::code(actualLength);
         return nullptr;
     }
     auto* answer = static_cast<uint8_t*>(platform::HeapAllocZero(size));
     if (answer == nullptr) {
-        walktrace::tag("getExtHubN 03!");
+        tracepoint::tag("getExtHubN 03!");
         return nullptr;
     }
     std::memcpy(answer, &port, sizeof port);
     if (!ask(hub, platform::kIoctlUsbGetNodeConnectionName, answer, size, &returned)) {
-        walktrace::tag("getExtHubN 04!");
-        walktrace::code(platform::GetLastError());
+        tracepoint::tag("getExtHubN 04!");
+        tracepoint::code(platform::GetLastError());
         platform::HeapFreeBlock(answer);
         return nullptr;
     }
@@ -96,7 +96,7 @@ char* getExternalHubName(platform::Handle hub, uint32_t port) {
     char* name =
         returned != 0 ? narrowNameAnswer(answer, size, offsetof(platform::UsbConnectionName, Name)) : nullptr;
     platform::HeapFreeBlock(answer);
-    walktrace::tag("getExtHubN 06");
-    walktrace::text(name, "extHubName");
+    tracepoint::tag("getExtHubN 06");
+    tracepoint::text(name, "extHubName");
     return name;
 }

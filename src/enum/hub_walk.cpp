@@ -2,7 +2,7 @@
 #include "enum/hub_walk.h"
 
 #include "enum/bounded_text.h"
-#include "enum/walk_trace.h"
+#include "trace/trace_points.h"
 #include "enum/walked_hubs.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
@@ -35,34 +35,34 @@ char* hubPath(const char* hubName, size_t length) {
 // Opens the hub (the path is released right after), asks for its node
 // information and walks its ports.
 void walkHub(char* path) {
-    walktrace::tag("Eh05");
-    walktrace::text(path, "hubPath");
+    tracepoint::tag("Eh05");
+    tracepoint::text(path, "hubPath");
     platform::Handle hub = platform::CreateFileA(path, platform::kGenericWrite, platform::kFileShareWrite, nullptr,
                                                  platform::kOpenExisting, 0, nullptr);
     uint32_t openError = platform::GetLastError();
     platform::HeapFreeBlock(path);
     if (!platform::isValidHandle(hub)) {
-        walktrace::tag("Eh07!");
-        walktrace::code(openError);
+        tracepoint::tag("Eh07!");
+        tracepoint::code(openError);
         return;
     }
     auto* node =
         static_cast<platform::UsbNodeInformation*>(platform::HeapAllocZero(sizeof(platform::UsbNodeInformation)));
     if (node == nullptr) {
-        walktrace::tag("Eh10!");
+        tracepoint::tag("Eh10!");
         platform::CloseHandle(hub);
         return;
     }
     uint32_t returned = 0;
     if (!platform::DeviceIoControl(hub, platform::kIoctlUsbGetNodeInformation, node, sizeof *node, node,
                                    sizeof *node, &returned, nullptr)) {
-        walktrace::tag("Eh13!");
-        walktrace::code(platform::GetLastError());
+        tracepoint::tag("Eh13!");
+        tracepoint::code(platform::GetLastError());
     } else {
-        walktrace::tag("Eh15");
-        walktrace::number(node->HubDescriptor.bNumberOfPorts);
+        tracepoint::tag("Eh15");
+        tracepoint::number(node->HubDescriptor.bNumberOfPorts);
         enumerateHubPorts(hub, node->HubDescriptor.bNumberOfPorts);
-        walktrace::tag("Eh30");
+        tracepoint::tag("Eh30");
     }
     platform::CloseHandle(hub);
     platform::HeapFreeBlock(node);
@@ -71,21 +71,21 @@ void walkHub(char* path) {
 }  // namespace
 
 void enumerateHub(char* hubName, size_t length) {
-    walktrace::tag("Eh01");
+    tracepoint::tag("Eh01");
     if (hubName == nullptr || hubsBeingWalked >= kMostNestedHubs || hubAlreadyWalked(hubName) ||
         !rememberWalkedHub(hubName, length)) {
-        walktrace::tag("Eh02!");
+        tracepoint::tag("Eh02!");
         platform::HeapFreeBlock(hubName);
         return;
     }
     char* path = hubPath(hubName, length);
     if (path == nullptr) {
-        walktrace::tag("Eh03!");
+        tracepoint::tag("Eh03!");
     } else {
         ++hubsBeingWalked;
         walkHub(path);
         --hubsBeingWalked;
     }
     platform::HeapFreeBlock(hubName);
-    walktrace::tag("Eh32");
+    tracepoint::tag("Eh32");
 }

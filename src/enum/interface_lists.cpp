@@ -4,7 +4,7 @@
 #include "enum/device_properties.h"
 #include "enum/interface_paths.h"
 #include "enum/text_compare.h"
-#include "enum/walk_trace.h"
+#include "trace/trace_points.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/setupapi.h"
@@ -27,15 +27,15 @@ void append(InterfaceList& list, InterfaceNode* node) {
 bool describeInterface(InterfaceNode* node, platform::DevInfoSet set, const platform::Guid& interfaceClass,
                        uint32_t index) {
     if (readRegistryProperty(set, &node->deviceInfoData, platform::kSpdrpDeviceDesc, &node->deviceDesc) != 1) {
-        walktrace::tag("eadwg M");
+        tracepoint::tag("eadwg M");
         return false;
     }
     if (readRegistryProperty(set, &node->deviceInfoData, platform::kSpdrpDriver, &node->driverName) != 1) {
-        walktrace::tag("eadwg P");
+        tracepoint::tag("eadwg P");
         return false;
     }
     if (!platform::SetupDiEnumDeviceInterfaces(set, nullptr, &interfaceClass, index, &node->deviceInterfaceData)) {
-        walktrace::tag("eadwg R");
+        tracepoint::tag("eadwg R");
         return false;
     }
     uint32_t required = 0;
@@ -43,19 +43,19 @@ bool describeInterface(InterfaceNode* node, platform::DevInfoSet set, const plat
         platform::SetupDiGetDeviceInterfaceDetailW(set, &node->deviceInterfaceData, nullptr, 0, &required, nullptr);
     uint32_t error = platform::GetLastError();
     if (!answered && error != platform::kErrorInsufficientBuffer) {
-        walktrace::tag("eadwg T");
-        walktrace::code(error);
+        tracepoint::tag("eadwg T");
+        tracepoint::code(error);
         return false;
     }
     // A size beyond any real path is refused here rather than allocated.
     node->interfaceDetail = allocateInterfaceDetail(required);
     if (node->interfaceDetail == nullptr) {
-        walktrace::tag("eadwg V");
+        tracepoint::tag("eadwg V");
         return false;
     }
     if (!platform::SetupDiGetDeviceInterfaceDetailW(set, &node->deviceInterfaceData, node->interfaceDetail, required,
                                                     nullptr, nullptr)) {
-        walktrace::tag("eadwg W");
+        tracepoint::tag("eadwg W");
         return false;
     }
     return true;
@@ -64,18 +64,18 @@ bool describeInterface(InterfaceNode* node, platform::DevInfoSet set, const plat
 }  // namespace
 
 void buildInterfaceLists() {
-    walktrace::tag("EAD 00");
+    tracepoint::tag("EAD 00");
     if (configHasKeyword(kKeywordUseInfGuid) == 1)
         buildInterfaceList(deviceInterfaceList, platform::kGuidFixedDeviceInterfaceClass);
     else
         buildInterfaceList(deviceInterfaceList, platform::kGuidDevinterfaceUsbDevice);
-    walktrace::tag("EAD 01");
+    tracepoint::tag("EAD 01");
     buildInterfaceList(hubInterfaceList, platform::kGuidDevinterfaceUsbHub);
-    walktrace::tag("EAD done");
+    tracepoint::tag("EAD done");
 }
 
 void buildInterfaceList(InterfaceList& list, const platform::Guid& interfaceClass) {
-    walktrace::tag("eadwg 00");
+    tracepoint::tag("eadwg 00");
     if (platform::isValidHandle(list.deviceInfoSet)) clearInterfaceList(list);
     list.deviceInfoSet = platform::SetupDiGetClassDevsW(&interfaceClass, nullptr, nullptr,
                                                         platform::kDigcfPresent | platform::kDigcfDeviceInterface);
@@ -83,11 +83,11 @@ void buildInterfaceList(InterfaceList& list, const platform::Guid& interfaceClas
         list.deviceInfoSet = platform::invalidHandle();
         return;
     }
-    walktrace::tag("eadwg 01");
+    tracepoint::tag("eadwg 01");
     for (uint32_t index = 0;; ++index) {
         auto* node = static_cast<InterfaceNode*>(platform::HeapAllocZero(sizeof(InterfaceNode)));
         if (node == nullptr) {
-            walktrace::tag("eadwg E");
+            tracepoint::tag("eadwg E");
             return;
         }
         node->deviceInfoSet = list.deviceInfoSet;
@@ -98,10 +98,10 @@ void buildInterfaceList(InterfaceList& list, const platform::Guid& interfaceClas
         if (!enumerated) {
             releaseInterfaceNode(node);
             if (error == platform::kErrorNoMoreItems) {
-                walktrace::tag("eadwg K2");
+                tracepoint::tag("eadwg K2");
             } else {
-                walktrace::tag("eadwg K");
-                walktrace::code(error);
+                tracepoint::tag("eadwg K");
+                tracepoint::code(error);
             }
             return;
         }
@@ -109,16 +109,16 @@ void buildInterfaceList(InterfaceList& list, const platform::Guid& interfaceClas
             releaseInterfaceNode(node);
             return;
         }
-        walktrace::number(static_cast<int32_t>(index));
-        walktrace::text(node->deviceDesc, "deviceDesc");
-        walktrace::text(node->driverName, "driverName");
+        tracepoint::number(static_cast<int32_t>(index));
+        tracepoint::text(node->deviceDesc, "deviceDesc");
+        tracepoint::text(node->driverName, "driverName");
         append(list, node);
-        walktrace::tag("eadwg X");
+        tracepoint::tag("eadwg X");
     }
 }
 
 void clearInterfaceList(InterfaceList& list) {
-    walktrace::tag("cdl 00");
+    tracepoint::tag("cdl 00");
     if (platform::isValidHandle(list.deviceInfoSet)) platform::SetupDiDestroyDeviceInfoList(list.deviceInfoSet);
     list.deviceInfoSet = platform::invalidHandle();
     while (list.first != nullptr) {
@@ -127,29 +127,29 @@ void clearInterfaceList(InterfaceList& list) {
         releaseInterfaceNode(node);
     }
     list.last = nullptr;
-    walktrace::tag("cdl 01");
+    tracepoint::tag("cdl 01");
 }
 
 void releaseInterfaceNode(InterfaceNode*& node) {
-    walktrace::tag("FDIN00");
+    tracepoint::tag("FDIN00");
     if (node == nullptr) return;
     platform::HeapFreeBlock(node->interfaceDetail);
     platform::HeapFreeBlock(node->deviceDesc);
     platform::HeapFreeBlock(node->driverName);
     platform::HeapFreeBlock(node);
     node = nullptr;
-    walktrace::tag("FDIN01");
+    tracepoint::tag("FDIN01");
 }
 
 InterfaceNode* findInterfaceNode(const char* driverKey, uint8_t isHub) {
-    walktrace::tag("Fmdnfdn00");
+    tracepoint::tag("Fmdnfdn00");
     const InterfaceList& list = isHub != 0 ? hubInterfaceList : deviceInterfaceList;
     for (InterfaceNode* node = list.first; node != nullptr; node = node->next) {
         if (equalsNoCase(node->driverName, driverKey)) {
-            walktrace::tag("Fmdnfdn01");
+            tracepoint::tag("Fmdnfdn01");
             return node;
         }
     }
-    walktrace::tag("Fmdnfdn02");
+    tracepoint::tag("Fmdnfdn02");
     return nullptr;
 }

@@ -1,25 +1,25 @@
 #include "enum/narrow_text.h"
 
 #include "enum/string_descriptors.h"
-#include "enum/walk_trace.h"
+#include "trace/trace_points.h"
 #include "platform/crt.h"
 #include "platform/kernel.h"
 #include "trace/trace_log.h"
 
 char* wcstcs(const char16_t* text, int onProcessHeap) {
-    walktrace::tag("wcstcs00");
-    walktrace::tag(onProcessHeap != 0 ? "wcstcs01" : "wcstcs_else");
+    tracepoint::tag("wcstcs00");
+    tracepoint::tag(onProcessHeap != 0 ? "wcstcs01" : "wcstcs_else");
     size_t units = 0;
     while (text[units] != 0) ++units;
     if (TraceLog::enabled()) {
-        walktrace::number(units + 1 > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(units + 1));
-        walktrace::bytes(text, static_cast<uint64_t>(units) * 2);
+        tracepoint::number(units + 1 > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(units + 1));
+        tracepoint::bytes(text, static_cast<uint64_t>(units) * 2);
     }
     auto* narrow = static_cast<char*>(onProcessHeap != 0 ? platform::HeapAllocZero(units + 1)
                                                           : platform::crtAllocZero(units + 1));
     if (narrow == nullptr) return nullptr;
     for (size_t i = 0; i <= units; ++i) narrow[i] = static_cast<char>(text[i] & 0xFF);
-    walktrace::text(narrow, "wcstcs");
+    tracepoint::text(narrow, "wcstcs");
     return narrow;
 }
 

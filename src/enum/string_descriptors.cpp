@@ -5,7 +5,7 @@
 #include <initializer_list>
 
 #include "enum/descriptor_scan.h"
-#include "enum/walk_trace.h"
+#include "trace/trace_points.h"
 #include "platform/kernel.h"
 
 namespace {
@@ -69,16 +69,16 @@ StringDescriptorNode* getStringDescriptor(platform::Handle hub, uint32_t port, u
     request->SetupPacket.wValue = static_cast<uint16_t>(descriptor_type::kString << 8 | index);
     request->SetupPacket.wIndex = languageId;
     request->SetupPacket.wLength = kLargestString;
-    walktrace::tag("GetStringDesc 00");
-    walktrace::code(sizeof buffer);
+    tracepoint::tag("GetStringDesc 00");
+    tracepoint::code(sizeof buffer);
     uint32_t returned = 0;
     const uint8_t* descriptor = buffer + kHeader;
     // bLength must account for exactly the bytes that came back, and at
     // least for itself and the type byte.
     if (!sendDescriptorRequest(hub, buffer, sizeof buffer, &returned) || returned < kHeader + 2 ||
         descriptor[1] != descriptor_type::kString || descriptor[0] != returned - kHeader || descriptor[0] % 2 != 0) {
-        walktrace::tag("GetStringDesc 01");
-        walktrace::code(returned);
+        tracepoint::tag("GetStringDesc 01");
+        tracepoint::code(returned);
         return nullptr;
     }
     uint8_t length = descriptor[0];

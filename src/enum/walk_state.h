@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "enum/enumeration_result.h"
+#include "base/enumeration_result.h"
 
 // The result being built; the port walk appends its entries here. It keeps
 // pointing at the last result after the walk has handed it over.

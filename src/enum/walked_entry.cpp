@@ -10,7 +10,7 @@
 #include "enum/port_data.h"
 #include "enum/text_compare.h"
 #include "enum/walk_state.h"
-#include "enum/walk_trace.h"
+#include "trace/trace_points.h"
 #include "platform/crt.h"
 #include "platform/kernel.h"
 
@@ -67,10 +67,10 @@ void takeDevicePath(DeviceEntry* entry, const InterfaceNode* node) {
     const char16_t* path = node->interfaceDetail->DevicePath;
     int32_t length = losslessNarrowLength(path);
     if (length < 0) {
-        walktrace::tag("Ehp53!");
+        tracepoint::tag("Ehp53!");
         return;
     }
-    walktrace::bytes(path, static_cast<uint64_t>(length) * 2);
+    tracepoint::bytes(path, static_cast<uint64_t>(length) * 2);
     entry->devicePath = wcstcs(path, 0);
 }
 
@@ -80,7 +80,7 @@ void takeHidPath(DeviceEntry* entry) {
     if (path[0] == '\0') return;
     entry->hidPath = platform::crtDuplicate(path);
     if (entry->hidPath != nullptr) entry->isHid = 1;
-    walktrace::text(entry->hidPath, "hidPath");
+    tracepoint::text(entry->hidPath, "hidPath");
 }
 
 bool supportedService(const char* service) {
@@ -94,7 +94,7 @@ bool supportedService(const char* service) {
 void buildDeviceEntry(const PortData& port) {
     DeviceEntry* entry = newEntry(port.connection->DeviceDescriptor);
     if (entry == nullptr) {
-        walktrace::tag("Ehp51!");
+        tracepoint::tag("Ehp51!");
         return;
     }
     takeStrings(entry, port.strings);
@@ -104,20 +104,20 @@ void buildDeviceEntry(const PortData& port) {
 
     const UsbDeviceProperties* properties = port.properties;
     if (properties == nullptr) {
-        walktrace::tag("info->UsbDeviceProperties==null");
+        tracepoint::tag("info->UsbDeviceProperties==null");
     } else if (properties->Service == nullptr) {
-        walktrace::tag("info->UsbDeviceProperties->Service==null");
-        if (properties->Description != nullptr) walktrace::text(properties->Description, "Description");
+        tracepoint::tag("info->UsbDeviceProperties->Service==null");
+        if (properties->Description != nullptr) tracepoint::text(properties->Description, "Description");
     } else {
         size_t length = 0;
         boundedLength(properties->Service, kServiceCopySize, &length);
-        walktrace::number(static_cast<int32_t>(length));
-        walktrace::text(properties->Service, "Service");
+        tracepoint::number(static_cast<int32_t>(length));
+        tracepoint::text(properties->Service, "Service");
         entry->driverSupported = supportedService(properties->Service) ? 1 : 0;
         appendToCurrentResult(entry);
-        walktrace::tag("Ehp58");
+        tracepoint::tag("Ehp58");
         return;
     }
     releaseDeviceEntry(entry);
-    walktrace::tag("Ehp59");
+    tracepoint::tag("Ehp59");
 }

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-#include "devlist/device_entry.h"
+#include "base/device_entry.h"
 
 constexpr size_t kDescriptionRecordSize = 512;
 

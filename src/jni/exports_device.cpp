@@ -1,9 +1,10 @@
 // The device methods: open and close a listed device, and the operations on
-// an open one, reached through the table of open devices.
-#include "devlist/device_list_registry.h"
+// an open one, reached through the session's table of open devices. Here the
+// caller's arrays are pinned for the length of one operation.
+#include "base/status_code.h"
 #include "jni/exports.h"
-#include "jni/open_device_table.h"
-#include "jni/status_code.h"
+#include "session/open_device_table.h"
+#include "session/session.h"
 
 namespace {
 
@@ -38,22 +39,11 @@ private:
 extern "C" {
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbOpenDevice)(JNIEnv*, jclass, jint listId, jint index) {
-    DeviceEntry* entry = DeviceListRegistry::entryAt(listId, index);
-    if (entry == nullptr) return NoSuchDevice;
-    int32_t result = entry->open();
-    if (result != Success) return result;
-    openDeviceTable()[listId][index] = entry;
-    return Success;
+    return Session::openDevice(listId, index);
 }
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbCloseDevice)(JNIEnv*, jclass, jint listId, jint index) {
-    DeviceEntry* entry = findOpenDevice(listId, index);
-    if (entry == nullptr) return NoSuchDevice;
-    int32_t result = entry->close();
-    OpenDeviceTable& table = openDeviceTable();
-    table[listId].erase(index);
-    if (table[listId].empty()) table.erase(listId);
-    return result;
+    return Session::closeDevice(listId, index);
 }
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbResetDevice)(JNIEnv*, jclass, jint listId, jint index) {

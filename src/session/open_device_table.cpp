@@ -1,4 +1,4 @@
-#include "jni/open_device_table.h"
+#include "session/open_device_table.h"
 
 OpenDeviceTable& openDeviceTable() {
     static OpenDeviceTable table;

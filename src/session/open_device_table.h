@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <map>
 
-#include "devlist/device_entry.h"
+#include "base/device_entry.h"
 
 using OpenDeviceTable = std::map<int32_t, std::map<int32_t, DeviceEntry*>>;
 

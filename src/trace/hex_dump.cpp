@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/crt.h"
+#include "trace/trace_buffers.h"
 #include "trace/trace_log.h"
 
 namespace TraceLog {
@@ -59,7 +60,7 @@ private:
 };
 
 bool traceFileReachable() {
-    platform::CrtFile* trace = platform::crtOpen(fileName, "a");
+    platform::CrtFile* trace = platform::crtOpen(currentFileName, "a");
     if (trace == nullptr) return false;
     platform::crtClose(trace);
     return true;

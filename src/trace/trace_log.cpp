@@ -3,18 +3,20 @@
 // is held open between trace points.
 #include "trace/trace_log.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/crt.h"
 #include "platform/kernel.h"
 #include "platform/shared_words.h"
+#include "trace/trace_buffers.h"
 
 namespace TraceLog {
 
 const char* const kKeyFilePath = "c:\\temp\\tolvwinusbdebug.key";
 char lineBuffer[kLineBufferSize];
-char fileName[kFileNameSize] = "null";
+char currentFileName[kFileNameSize] = "null";
 
 namespace {
 
@@ -37,12 +39,12 @@ int32_t claimFileNumber() {
     }
 }
 
-void forgetFileName() { std::snprintf(fileName, sizeof fileName, "%s", "null"); }
+void forgetFileName() { std::snprintf(currentFileName, sizeof currentFileName, "%s", "null"); }
 
 // Creates (or truncates) the trace file with its two header lines. True when
 // the file could be created.
 bool createTraceFile(uint32_t ticks) {
-    platform::CrtFile* trace = platform::crtOpen(fileName, "w");
+    platform::CrtFile* trace = platform::crtOpen(currentFileName, "w");
     if (trace == nullptr) return false;
     platform::crtWrite(kHeaderRule, trace);
     std::snprintf(lineBuffer, sizeof lineBuffer, "%lu \n", static_cast<unsigned long>(ticks));
@@ -74,11 +76,11 @@ void open() {
     lineBuffer[std::strcspn(lineBuffer, "\r\n")] = '\0';
 
     uint32_t ticks = platform::GetTickCount();
-    int formed =
-        std::snprintf(fileName, sizeof fileName, "%s_%02d.txt", lineBuffer, static_cast<int>(claimFileNumber()));
+    int formed = std::snprintf(currentFileName, sizeof currentFileName, "%s_%02d.txt", lineBuffer,
+                               static_cast<int>(claimFileNumber()));
     // The base path is at most 500 bytes, so the name always fits; a cut
     // name would still never be created.
-    bool nameWhole = formed > 0 && static_cast<size_t>(formed) < sizeof fileName;
+    bool nameWhole = formed > 0 && static_cast<size_t>(formed) < sizeof currentFileName;
     if (nameWhole && createTraceFile(ticks)) setEnabled(true);
     platform::crtClose(key);
 }
@@ -87,12 +89,23 @@ void disable() { setEnabled(false); }
 
 void writeLine(const char* text) {
     if (!enabled() || text == nullptr) return;
-    platform::CrtFile* trace = platform::crtOpen(fileName, "a");
+    platform::CrtFile* trace = platform::crtOpen(currentFileName, "a");
     if (trace == nullptr) return;
     platform::crtWrite(text, trace);
     platform::crtWrite("\n", trace);
     platform::crtFlush(trace);
     platform::crtClose(trace);
 }
+
+void writeFormatted(const char* format, ...) {
+    if (!enabled()) return;
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(lineBuffer, sizeof lineBuffer, format, arguments);
+    va_end(arguments);
+    writeLine(lineBuffer);
+}
+
+const char* fileName() { return currentFileName; }
 
 }  // namespace TraceLog

@@ -1,10 +1,8 @@
-#include "enum/walk_trace.h"
-
-#include <cstdio>
+#include "trace/trace_points.h"
 
 #include "trace/trace_log.h"
 
-namespace walktrace {
+namespace tracepoint {
 
 void tag(const char* text) {
     if (TraceLog::enabled()) TraceLog::writeLine(text);
@@ -12,26 +10,17 @@ void tag(const char* text) {
 
 void text(const char* value, const char* nameWhenNull) {
     if (!TraceLog::enabled()) return;
-    if (value != nullptr) {
+    if (value != nullptr)
         TraceLog::writeLine(value);
-        return;
-    }
-    std::snprintf(TraceLog::lineBuffer, TraceLog::kLineBufferSize, "%s==null", nameWhenNull);
-    TraceLog::writeLine(TraceLog::lineBuffer);
+    else
+        TraceLog::writeFormatted("%s==null", nameWhenNull);
 }
 
-void number(int32_t value) {
-    if (!TraceLog::enabled()) return;
-    std::snprintf(TraceLog::lineBuffer, TraceLog::kLineBufferSize, "INT:%d", static_cast<int>(value));
-    TraceLog::writeLine(TraceLog::lineBuffer);
-}
+void number(int32_t value) { TraceLog::writeFormatted("INT:%d", static_cast<int>(value)); }
 
 void code(uint32_t value) {
-    if (!TraceLog::enabled()) return;
-    std::snprintf(TraceLog::lineBuffer, TraceLog::kLineBufferSize, "ULND:%lu", static_cast<unsigned long>(value));
-    TraceLog::writeLine(TraceLog::lineBuffer);
-    std::snprintf(TraceLog::lineBuffer, TraceLog::kLineBufferSize, "ULNH:0x%08lX", static_cast<unsigned long>(value));
-    TraceLog::writeLine(TraceLog::lineBuffer);
+    TraceLog::writeFormatted("ULND:%lu", static_cast<unsigned long>(value));
+    TraceLog::writeFormatted("ULNH:0x%08lX", static_cast<unsigned long>(value));
 }
 
 void bytes(const void* data, uint64_t length) {
@@ -41,4 +30,4 @@ void bytes(const void* data, uint64_t length) {
     TraceLog::writeHexDump(static_cast<const uint8_t*>(data), shown);
 }
 
-}  // namespace walktrace
+}  // namespace tracepoint

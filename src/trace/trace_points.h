@@ -1,13 +1,14 @@
-// Small trace points shared by the pieces of the USB topology walk. Each
-// helper tests TraceLog::enabled() first, so a disabled trace costs one
-// comparison and formats nothing.
+// Trace points of the list operations and of the USB topology walk. Each
+// tests TraceLog::enabled() first, so a disabled trace costs one comparison
+// and formats nothing.
 #pragma once
 
 #include <cstdint>
 
-namespace walktrace {
+namespace tracepoint {
 
-// A step tag such as "gCfgDes 00"; a tag ending in "!" marks a failure.
+// A step tag such as "CDL01" or "gCfgDes 00"; a tag ending in "!" marks a
+// failure.
 void tag(const char* text);
 // A text as it is, or "<name>==null" when there is none.
 void text(const char* value, const char* nameWhenNull);
@@ -18,4 +19,4 @@ void code(uint32_t value);
 // A hex dump of bytes that are there to be read.
 void bytes(const void* data, uint64_t length);
 
-}  // namespace walktrace
+}  // namespace tracepoint

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "devlist/device_entry.h"
+#include "base/device_entry.h"
 #include "fuzz_bytes.h"
 #include "fuzz_environment.h"
 #include "jni/description_record.h"

@@ -19,7 +19,7 @@
 
 #include "devlist/device_list_registry.h"
 #include "devlist/list_entries.h"
-#include "enum/enumeration_result.h"
+#include "enum/enumerate_usb_tree.h"
 #include "enum/walk_state.h"
 #include "fuzz_environment.h"
 #include "jni/description_record.h"

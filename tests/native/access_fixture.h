@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "access/win_usb_api.h"
-#include "devlist/device_entry.h"
-#include "jni/status_code.h"
+#include "access/winusb_api.h"
+#include "base/device_entry.h"
+#include "base/status_code.h"
 #include "platform/sim/device_runtime.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/installed_machine.h"

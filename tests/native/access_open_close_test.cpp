@@ -5,6 +5,7 @@
 
 #include "platform/kernel.h"
 #include "platform/usb_requests.h"
+#include "session/initialization.h"
 
 using namespace accesstest;
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "devlist/device_entry.h"
+#include "base/device_entry.h"
 #include "platform/crt.h"
 #include "platform/kernel.h"
 #include "platform/sim/faults.h"

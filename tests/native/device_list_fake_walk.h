@@ -12,7 +12,7 @@
 
 #include "devlist/device_list_registry.h"
 #include "devlist/registry_state.h"
-#include "enum/enumeration_result.h"
+#include "enum/enumerate_usb_tree.h"
 #include "platform/crt.h"
 #include "platform/kernel.h"
 #include "platform/sim/faults.h"

@@ -6,8 +6,8 @@
 
 #include "device_list_fake_walk.h"
 #include "jni/exports.h"
-#include "jni/open_device_table.h"
-#include "jni/status_code.h"
+#include "session/open_device_table.h"
+#include "base/status_code.h"
 
 using DeviceListRegistry::entryAt;
 using DeviceListRegistry::findChange;

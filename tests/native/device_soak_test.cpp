@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "access/win_usb_api.h"
+#include "access/winusb_api.h"
 #include "enum/walk_state.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/hot_plug.h"

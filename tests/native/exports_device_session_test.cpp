@@ -10,7 +10,7 @@
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
 #include "jni/exports.h"
-#include "jni/open_device_table.h"
+#include "session/open_device_table.h"
 #include "platform/usb_requests.h"
 
 using namespace accesstest;

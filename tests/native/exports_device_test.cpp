@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "jni/exports.h"
-#include "jni/open_device_table.h"
-#include "jni/status_code.h"
+#include "session/open_device_table.h"
+#include "base/status_code.h"
 
 namespace {
 

@@ -62,5 +62,5 @@ TEST_F(ListFileAccess, CreateAndUpdateEachOnlyTryTheKeyAndConfigurationFiles) {
     EXPECT_EQ(fileCalls(), twoFailedOpens);
 
     EXPECT_EQ(DeviceListRegistry::release(listId), 0);
-    EXPECT_EQ(TraceLog::fileName, std::string("null"));
+    EXPECT_EQ(TraceLog::fileName(), std::string("null"));
 }

@@ -9,7 +9,7 @@
 #include "platform/sim/machine_builder.h"
 #include "platform/sim/sim_io.h"
 
-namespace sim2test {
+namespace desktest {
 
 inline sim::Machine deskMachine(const sim::HidBehaviour& hid = sim::HidBehaviour()) {
     return sim::MachineBuilder()
@@ -42,4 +42,4 @@ struct Desk {
     }
 };
 
-}  // namespace sim2test
+}  // namespace desktest

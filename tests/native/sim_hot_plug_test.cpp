@@ -20,7 +20,7 @@
 #include "platform/sim/sim_windows.h"
 #include "platform/sim/text.h"
 #include "platform/windowing.h"
-#include "sim2_machines.h"
+#include "sim_desk_machines.h"
 
 using namespace platform;
 
@@ -140,7 +140,7 @@ std::string tempBench(const char* name) {
 }  // namespace
 
 TEST(SimulatedHotPlug, BuilderPlugAndUnplugNotifyRegisteredWindows) {
-    sim2test::Desk desk;
+    desktest::Desk desk;
     Listener listener;
     sim::Device loop2 = sim::DeviceBuilder(0x1A2B, 0x0003).serialNumber("L2").winUsb().build();
     ASSERT_TRUE(sim::plugDevice({0, 3}, loop2));

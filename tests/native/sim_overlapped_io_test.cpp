@@ -11,7 +11,7 @@
 #include "platform/sim/device_runtime.h"
 #include "platform/sim/sim.h"
 #include "platform/usb_requests.h"
-#include "sim2_machines.h"
+#include "sim_desk_machines.h"
 
 using namespace platform;
 
@@ -94,7 +94,7 @@ TEST(SimulatedEvents, CountedUntilClosedAndFaultsInjectable) {
 }
 
 TEST(SimulatedFiles, ExclusiveOpenRefusesASecondOpenUntilClosed) {
-    sim2test::Desk desk;
+    desktest::Desk desk;
     Handle first = openExclusive(desk.hid);
     ASSERT_TRUE(isValidHandle(first));
     EXPECT_EQ(openExclusive(desk.hid), invalidHandle());
@@ -111,7 +111,7 @@ TEST(SimulatedFiles, ExclusiveOpenRefusesASecondOpenUntilClosed) {
 }
 
 TEST(SimulatedHid, EchoesAnOutputReportAsTheNextInputReport) {
-    sim2test::Desk desk;
+    desktest::Desk desk;
     sim::Counts before = sim::openCounts();
     Handle file = openExclusive(desk.hid);
     {
@@ -135,7 +135,7 @@ TEST(SimulatedHid, EchoesAnOutputReportAsTheNextInputReport) {
 }
 
 TEST(SimulatedHid, RefusesReportsOfTheWrongSizeAndWritesWithoutAccess) {
-    sim2test::Desk desk;
+    desktest::Desk desk;
     Handle file = openExclusive(desk.hid);
     Request request;
     uint32_t count = 0;
@@ -159,7 +159,7 @@ TEST(SimulatedHid, RefusesReportsOfTheWrongSizeAndWritesWithoutAccess) {
 TEST(SimulatedHid, SilentDeviceLeavesReadPendingUntilCancelled) {
     sim::HidBehaviour silent;
     silent.kind = sim::HidReportKind::Silent;
-    sim2test::Desk desk(silent);
+    desktest::Desk desk(silent);
     sim::Counts before = sim::openCounts();
     Handle file = openExclusive(desk.hid);
     {
@@ -186,7 +186,7 @@ TEST(SimulatedHid, SilentDeviceLeavesReadPendingUntilCancelled) {
 TEST(SimulatedHid, DelayedAnswerCompletesTheReadOnAnotherThread) {
     sim::HidBehaviour slow;
     slow.answerDelayMs = 250;
-    sim2test::Desk desk(slow);
+    desktest::Desk desk(slow);
     Handle file = openExclusive(desk.hid);
     Request write, read;
     uint32_t count = 0;
@@ -206,7 +206,7 @@ TEST(SimulatedHid, LateCancelKeepsTheRequestPendingUntilItEnds) {
     sim::HidBehaviour lazy;
     lazy.kind = sim::HidReportKind::Silent;
     lazy.cancelDelayMs = 300;
-    sim2test::Desk desk(lazy);
+    desktest::Desk desk(lazy);
     Handle file = openExclusive(desk.hid);
     {
         Request read;
@@ -229,7 +229,7 @@ TEST(SimulatedHid, ClosingTheEventBeforeALateCancelEndsIsReported) {
     sim::HidBehaviour lazy;
     lazy.writesHang = true;
     lazy.cancelDelayMs = 300;
-    sim2test::Desk desk(lazy);
+    desktest::Desk desk(lazy);
     Handle file = openExclusive(desk.hid);
     auto overlapped = std::make_unique<Overlapped>();
     overlapped->hEvent = CreateEventW(nullptr, true, false, nullptr);
@@ -253,7 +253,7 @@ TEST(SimulatedHid, CancelIgnoredRequestEndsWhenTheAnswerComes) {
     sim::HidBehaviour stubborn;
     stubborn.answerDelayMs = 60;
     stubborn.cancelIgnored = true;
-    sim2test::Desk desk(stubborn);
+    desktest::Desk desk(stubborn);
     Handle file = openExclusive(desk.hid);
     Request write, read;
     uint32_t count = 0;
@@ -271,7 +271,7 @@ TEST(SimulatedHid, CancelIgnoredRequestEndsWhenTheAnswerComes) {
 TEST(SimulatedHid, CancelIoCancelsOnlyTheCallingThreadsRequests) {
     sim::HidBehaviour silent;
     silent.kind = sim::HidReportKind::Silent;
-    sim2test::Desk desk(silent);
+    desktest::Desk desk(silent);
     Handle file = openExclusive(desk.hid);
     Request read;
     uint32_t count = 0;
@@ -287,7 +287,7 @@ TEST(SimulatedHid, CancelIoCancelsOnlyTheCallingThreadsRequests) {
 TEST(SimulatedHid, UnplugEndsPendingReadsAndFailsLaterOnes) {
     sim::HidBehaviour silent;
     silent.kind = sim::HidReportKind::Silent;
-    sim2test::Desk desk(silent);
+    desktest::Desk desk(silent);
     Handle file = openExclusive(desk.hid);
     Request read;
     uint32_t count = 0;

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "access/win_usb_api.h"
+#include "access/winusb_api.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/sim/bench.h"
@@ -17,7 +17,7 @@
 #include "platform/sim/modules.h"
 #include "platform/sim/sim.h"
 #include "platform/usb_requests.h"
-#include "sim2_machines.h"
+#include "sim_desk_machines.h"
 
 using namespace platform;
 
@@ -26,26 +26,26 @@ namespace {
 // The nine entry points, resolved the way the library resolves them.
 struct WinUsb {
     Module module = nullptr;
-    WinUsbInitializeFn initialize = nullptr;
-    WinUsbReadPipeFn readPipe = nullptr;
-    WinUsbWritePipeFn writePipe = nullptr;
-    WinUsbSetPipePolicyFn setPipePolicy = nullptr;
-    WinUsbFreeFn free = nullptr;
-    WinUsbAbortPipeFn abortPipe = nullptr;
-    WinUsbControlTransferFn controlTransfer = nullptr;
-    WinUsbQueryDeviceInformationFn query = nullptr;
+    platform::WinUsbInitializeFn initialize = nullptr;
+    platform::WinUsbReadPipeFn readPipe = nullptr;
+    platform::WinUsbWritePipeFn writePipe = nullptr;
+    platform::WinUsbSetPipePolicyFn setPipePolicy = nullptr;
+    platform::WinUsbFreeFn free = nullptr;
+    platform::WinUsbAbortPipeFn abortPipe = nullptr;
+    platform::WinUsbControlTransferFn controlTransfer = nullptr;
+    platform::WinUsbQueryDeviceInformationFn query = nullptr;
 
     WinUsb() {
         module = LoadLibraryA("winusb.dll");
-        initialize = reinterpret_cast<WinUsbInitializeFn>(GetProcAddress(module, "WinUsb_Initialize"));
-        readPipe = reinterpret_cast<WinUsbReadPipeFn>(GetProcAddress(module, "WinUsb_ReadPipe"));
-        writePipe = reinterpret_cast<WinUsbWritePipeFn>(GetProcAddress(module, "WinUsb_WritePipe"));
-        setPipePolicy = reinterpret_cast<WinUsbSetPipePolicyFn>(GetProcAddress(module, "WinUsb_SetPipePolicy"));
-        free = reinterpret_cast<WinUsbFreeFn>(GetProcAddress(module, "WinUsb_Free"));
-        abortPipe = reinterpret_cast<WinUsbAbortPipeFn>(GetProcAddress(module, "WinUsb_AbortPipe"));
+        initialize = reinterpret_cast<platform::WinUsbInitializeFn>(GetProcAddress(module, "WinUsb_Initialize"));
+        readPipe = reinterpret_cast<platform::WinUsbReadPipeFn>(GetProcAddress(module, "WinUsb_ReadPipe"));
+        writePipe = reinterpret_cast<platform::WinUsbWritePipeFn>(GetProcAddress(module, "WinUsb_WritePipe"));
+        setPipePolicy = reinterpret_cast<platform::WinUsbSetPipePolicyFn>(GetProcAddress(module, "WinUsb_SetPipePolicy"));
+        free = reinterpret_cast<platform::WinUsbFreeFn>(GetProcAddress(module, "WinUsb_Free"));
+        abortPipe = reinterpret_cast<platform::WinUsbAbortPipeFn>(GetProcAddress(module, "WinUsb_AbortPipe"));
         controlTransfer =
-            reinterpret_cast<WinUsbControlTransferFn>(GetProcAddress(module, "WinUsb_ControlTransfer"));
-        query = reinterpret_cast<WinUsbQueryDeviceInformationFn>(
+            reinterpret_cast<platform::WinUsbControlTransferFn>(GetProcAddress(module, "WinUsb_ControlTransfer"));
+        query = reinterpret_cast<platform::WinUsbQueryDeviceInformationFn>(
             GetProcAddress(module, "WinUsb_QueryDeviceInformation"));
     }
     ~WinUsb() {
@@ -80,7 +80,7 @@ protected:
         sim::restoreModules();
         EXPECT_TRUE(sim::misuseReports().empty()) << sim::misuseReports().front();
     }
-    sim2test::Desk desk;
+    desktest::Desk desk;
 };
 
 WinUsbSetupPacket setup(uint8_t type, uint8_t request, uint16_t value, uint16_t index, uint16_t length) {
@@ -141,7 +141,7 @@ TEST_F(SimulatedWinUsb, BenchCanLeaveOutTheModuleOrSomeOfItsEntryPoints) {
 }
 
 TEST_F(SimulatedWinUsb, CallingAnEntryPointAfterTheModuleWasReleasedIsReported) {
-    WinUsbAbortPipeFn abort;
+    platform::WinUsbAbortPipeFn abort;
     {
         WinUsb api;
         abort = api.abortPipe;

@@ -12,8 +12,8 @@
 
 #include "devlist/device_list_registry.h"
 #include "jni/exports.h"
-#include "jni/open_device_table.h"
-#include "jni/status_code.h"
+#include "session/open_device_table.h"
+#include "base/status_code.h"
 
 namespace sessiontest {
 

@@ -110,7 +110,7 @@ TEST_F(TraceHexDump, DumpsBeyondOneLineBufferLoseNoByte) {
         TraceLog::open();
         std::vector<uint8_t> data = pattern(count);
         TraceLog::writeHexDump(data.data(), static_cast<int32_t>(data.size()));
-        std::string file = readFile(sim::hostPath(TraceLog::fileName));
+        std::string file = readFile(sim::hostPath(TraceLog::fileName()));
         ASSERT_EQ(file.compare(0, std::strlen(kHeader), kHeader), 0);
         expectDumpOf(file.substr(std::strlen(kHeader)), data);
     }

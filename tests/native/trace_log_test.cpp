@@ -9,18 +9,24 @@ namespace fs = std::filesystem;
 using TraceLogOpen = TraceFixture;
 
 TEST_F(TraceLogOpen, MissingOrEmptyKeyFileLeavesTracingOffAndTheCounterAlone) {
+    // A name from an earlier open is forgotten.
+    writeKey("c:\\temp\\before");
+    TraceLog::open();
+    ASSERT_STREQ(TraceLog::fileName(), "c:\\temp\\before_00.txt");
+    fs::remove(tempFile("before_00.txt"));
+    fs::remove(tempFile("tolvwinusbdebug.key"));
+
     platform::traceWords()->fileCounter = 7;
     platform::traceWords()->enabled = 1;  // as another process may have left it
-    std::strcpy(TraceLog::fileName, "c:\\temp\\before_06.txt");
     TraceLog::open();
-    EXPECT_STREQ(TraceLog::fileName, "null");
+    EXPECT_STREQ(TraceLog::fileName(), "null");
     EXPECT_FALSE(TraceLog::enabled());
     EXPECT_EQ(counter(), 7);
 
     writeKey("");
     platform::traceWords()->enabled = 1;
     TraceLog::open();
-    EXPECT_STREQ(TraceLog::fileName, "null");
+    EXPECT_STREQ(TraceLog::fileName(), "null");
     EXPECT_FALSE(TraceLog::enabled());
     EXPECT_EQ(counter(), 7);
     // Nothing but the key file was made (and the fixture checks it was closed).
@@ -32,7 +38,7 @@ TEST_F(TraceLogOpen, KeyWithoutLineEndNamesTheFileAndGetsTheHeader) {
     writeKey("c:\\temp\\run");
     TraceLog::open();
     EXPECT_TRUE(TraceLog::enabled());
-    EXPECT_STREQ(TraceLog::fileName, "c:\\temp\\run_00.txt");
+    EXPECT_STREQ(TraceLog::fileName(), "c:\\temp\\run_00.txt");
     EXPECT_EQ(counter(), 1);
     EXPECT_EQ(readFile(tempFile("run_00.txt")), kHeader);
 }
@@ -40,13 +46,13 @@ TEST_F(TraceLogOpen, KeyWithoutLineEndNamesTheFileAndGetsTheHeader) {
 TEST_F(TraceLogOpen, BasePathEndsAtTheFirstCarriageReturnOrLineFeed) {
     writeKey("c:\\temp\\a\r\nc:\\temp\\second");
     TraceLog::open();
-    EXPECT_STREQ(TraceLog::fileName, "c:\\temp\\a_00.txt");
+    EXPECT_STREQ(TraceLog::fileName(), "c:\\temp\\a_00.txt");
     writeKey("c:\\temp\\b\n\rrest");
     TraceLog::open();
-    EXPECT_STREQ(TraceLog::fileName, "c:\\temp\\b_01.txt");
+    EXPECT_STREQ(TraceLog::fileName(), "c:\\temp\\b_01.txt");
     writeKey("c:\\temp\\c\rx\ny");
     TraceLog::open();
-    EXPECT_STREQ(TraceLog::fileName, "c:\\temp\\c_02.txt");
+    EXPECT_STREQ(TraceLog::fileName(), "c:\\temp\\c_02.txt");
     EXPECT_TRUE(fs::exists(tempFile("c_02.txt")));
 }
 
@@ -66,7 +72,7 @@ TEST_F(TraceLogOpen, OnlyTheFirst500BytesOfTheKeyCount) {
 
     TraceLog::open();
     std::string cut = base.substr(0, 500);
-    EXPECT_EQ(std::string(TraceLog::fileName), cut + "_00.txt");
+    EXPECT_EQ(std::string(TraceLog::fileName()), cut + "_00.txt");
     EXPECT_TRUE(TraceLog::enabled());
     EXPECT_EQ(readFile(directory / (std::string(88, 'f') + "_00.txt")), kHeader);
 }
@@ -74,7 +80,7 @@ TEST_F(TraceLogOpen, OnlyTheFirst500BytesOfTheKeyCount) {
 TEST_F(TraceLogOpen, KeyStartingWithLineEndTracesIntoTheCurrentDirectory) {
     writeKey("\nc:\\temp\\ignored");
     TraceLog::open();
-    EXPECT_STREQ(TraceLog::fileName, "_00.txt");
+    EXPECT_STREQ(TraceLog::fileName(), "_00.txt");
     EXPECT_TRUE(TraceLog::enabled());
     EXPECT_EQ(readFile(root_ / "_00.txt"), kHeader);
 }
@@ -83,7 +89,7 @@ TEST_F(TraceLogOpen, MissingDirectoryLeavesTracingOffButAdvancesTheCounter) {
     writeKey("c:\\temp\\nowhere\\run\n");
     TraceLog::open();
     EXPECT_FALSE(TraceLog::enabled());
-    EXPECT_STREQ(TraceLog::fileName, "c:\\temp\\nowhere\\run_00.txt");
+    EXPECT_STREQ(TraceLog::fileName(), "c:\\temp\\nowhere\\run_00.txt");
     EXPECT_EQ(counter(), 1);
     TraceLog::writeLine("lost");
     EXPECT_FALSE(fs::exists(tempFile("nowhere")));
@@ -108,7 +114,7 @@ TEST_F(TraceLogOpen, CounterOutsideItsRangeStartsAgainAtZero) {
     writeKey("c:\\temp\\odd");
     platform::traceWords()->fileCounter = 12345;
     TraceLog::open();
-    EXPECT_STREQ(TraceLog::fileName, "c:\\temp\\odd_00.txt");
+    EXPECT_STREQ(TraceLog::fileName(), "c:\\temp\\odd_00.txt");
     EXPECT_EQ(counter(), 1);
 }
 
@@ -120,8 +126,7 @@ TEST_F(TraceLogWrite, LinesAppendInOrderAndNullTextIsSkipped) {
     TraceLog::writeLine("CDL01");
     TraceLog::writeLine("");
     TraceLog::writeLine(nullptr);
-    std::snprintf(TraceLog::lineBuffer, sizeof TraceLog::lineBuffer, "INT:%d", -3);
-    TraceLog::writeLine(TraceLog::lineBuffer);
+    TraceLog::writeFormatted("INT:%d", -3);
     EXPECT_EQ(readFile(tempFile("lines_00.txt")), std::string(kHeader) + "CDL01\n\nINT:-3\n");
 }
 
@@ -131,7 +136,7 @@ TEST_F(TraceLogWrite, DisableStopsWritingAndKeepsTheFileName) {
     TraceLog::disable();
     TraceLog::writeLine("after disable");
     EXPECT_FALSE(TraceLog::enabled());
-    EXPECT_STREQ(TraceLog::fileName, "c:\\temp\\off_00.txt");
+    EXPECT_STREQ(TraceLog::fileName(), "c:\\temp\\off_00.txt");
     EXPECT_EQ(readFile(tempFile("off_00.txt")), kHeader);
 }
 

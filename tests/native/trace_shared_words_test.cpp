@@ -37,7 +37,7 @@ TEST_F(TraceSharedWords, AnotherProcessSeesAndMovesTheSameCounterAndFlag) {
     writeKey("c:\\temp\\both");
     platform::traceWords()->fileCounter = 3;
     TraceLog::open();
-    ASSERT_STREQ(TraceLog::fileName, "c:\\temp\\both_03.txt");
+    ASSERT_STREQ(TraceLog::fileName(), "c:\\temp\\both_03.txt");
 
     ASSERT_EQ(waitFor(startHelper(root_.string(), 2, "keep")), 0);
     EXPECT_EQ(counter(), 6);

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "devlist/list_entries.h"
-#include "enum/enumeration_result.h"
+#include "enum/enumerate_usb_tree.h"
 #include "enum/walk_state.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/installed_machine.h"

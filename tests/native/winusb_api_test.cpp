@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "access/win_usb_api.h"
-#include "jni/access_handle.h"
+#include "access/winusb_api.h"
+#include "session/initialization.h"
+#include "session/access_handle.h"
 #include "jni/exports.h"
-#include "jni/status_code.h"
+#include "base/status_code.h"
 #include "monitor/device_change_monitor.h"
 #include "monitor_test_support.h"
 #include "platform/sim/faults.h"

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/winusb.h"
 #include "platform/sim/accounting.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/modules.h"
@@ -233,17 +234,30 @@ void WinUsbInterfaceFile::closed(FileObject& file) {
     if (stranded > 0) reportMisuse("a WinUSB device's file handle was closed before WinUsb_Free of its interface");
 }
 
+namespace {
+
+// An exported name with its function, which must have exactly the type the
+// library calls it through: a function of another signature does not
+// convert, so a changed prototype fails to build instead of failing a call.
+template <typename EntryPoint>
+std::pair<std::string, void*> exported(const char* name, EntryPoint function) {
+    return {name, reinterpret_cast<void*>(function)};
+}
+
+}  // namespace
+
 std::vector<std::pair<std::string, void*>> winUsbEntryPoints() {
     return {
-        {"WinUsb_Initialize", reinterpret_cast<void*>(&WinUsb_Initialize)},
-        {"WinUsb_QueryDeviceInformation", reinterpret_cast<void*>(&WinUsb_QueryDeviceInformation)},
-        {"WinUsb_GetDescriptor", reinterpret_cast<void*>(&WinUsb_GetDescriptor)},
-        {"WinUsb_ReadPipe", reinterpret_cast<void*>(&WinUsb_ReadPipe)},
-        {"WinUsb_WritePipe", reinterpret_cast<void*>(&WinUsb_WritePipe)},
-        {"WinUsb_SetPipePolicy", reinterpret_cast<void*>(&WinUsb_SetPipePolicy)},
-        {"WinUsb_Free", reinterpret_cast<void*>(&WinUsb_Free)},
-        {"WinUsb_AbortPipe", reinterpret_cast<void*>(&WinUsb_AbortPipe)},
-        {"WinUsb_ControlTransfer", reinterpret_cast<void*>(&WinUsb_ControlTransfer)},
+        exported<platform::WinUsbInitializeFn>("WinUsb_Initialize", &WinUsb_Initialize),
+        exported<platform::WinUsbQueryDeviceInformationFn>("WinUsb_QueryDeviceInformation",
+                                                           &WinUsb_QueryDeviceInformation),
+        exported<platform::WinUsbGetDescriptorFn>("WinUsb_GetDescriptor", &WinUsb_GetDescriptor),
+        exported<platform::WinUsbReadPipeFn>("WinUsb_ReadPipe", &WinUsb_ReadPipe),
+        exported<platform::WinUsbWritePipeFn>("WinUsb_WritePipe", &WinUsb_WritePipe),
+        exported<platform::WinUsbSetPipePolicyFn>("WinUsb_SetPipePolicy", &WinUsb_SetPipePolicy),
+        exported<platform::WinUsbFreeFn>("WinUsb_Free", &WinUsb_Free),
+        exported<platform::WinUsbAbortPipeFn>("WinUsb_AbortPipe", &WinUsb_AbortPipe),
+        exported<platform::WinUsbControlTransferFn>("WinUsb_ControlTransfer", &WinUsb_ControlTransfer),
     };
 }
 

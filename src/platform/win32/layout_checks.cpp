@@ -1,9 +1,11 @@
 // The portable records cross the boundary by address: each must have the
 // size and field offsets of the system record it stands for.
 #include <cstddef>
+#include <type_traits>
 
 #include "platform/windowing.h"
 #include "platform/win32/windows_api.h"
+#include "platform/winusb.h"
 
 #include <usb.h>
 #include <usbioctl.h>
@@ -114,6 +116,48 @@ SAME_SIZE(WinUsbSetupPacket, WINUSB_SETUP_PACKET);
 SAME_OFFSET(WinUsbSetupPacket, WINUSB_SETUP_PACKET, Value, Value);
 SAME_OFFSET(WinUsbSetupPacket, WINUSB_SETUP_PACKET, Length, Length);
 static_assert(kPipeTransferTimeout == PIPE_TRANSFER_TIMEOUT, "PIPE_TRANSFER_TIMEOUT");
+
+// An entry point's type must pass what the system's prototype takes: the
+// same number of parameters, each (and the result) of the same size and
+// kind, and pointers to things of the same size. The spellings differ
+// (ULONG is unsigned long here, uint32_t unsigned int), the calls do not.
+template <typename Ours, typename Theirs>
+constexpr bool passedAlike() {
+    if constexpr (std::is_pointer_v<Ours> != std::is_pointer_v<Theirs>) {
+        return false;
+    } else if constexpr (std::is_pointer_v<Ours>) {
+        using OurTarget = std::remove_pointer_t<Ours>;
+        using TheirTarget = std::remove_pointer_t<Theirs>;
+        if constexpr (std::is_void_v<OurTarget> || std::is_void_v<TheirTarget>)
+            return std::is_void_v<OurTarget> == std::is_void_v<TheirTarget>;
+        else
+            return sizeof(OurTarget) == sizeof(TheirTarget);
+    } else {
+        return sizeof(Ours) == sizeof(Theirs) && std::is_integral_v<Ours> == std::is_integral_v<Theirs> &&
+               std::is_signed_v<Ours> == std::is_signed_v<Theirs>;
+    }
+}
+
+template <typename Ours, typename Theirs>
+struct SameCall : std::false_type {};
+template <typename OurResult, typename... OurParameters, typename TheirResult, typename... TheirParameters>
+struct SameCall<OurResult (*)(OurParameters...), TheirResult (*)(TheirParameters...)>
+    : std::bool_constant<sizeof...(OurParameters) == sizeof...(TheirParameters) &&
+                         passedAlike<OurResult, TheirResult>() &&
+                         (passedAlike<OurParameters, TheirParameters>() && ...)> {};
+
+#define SAME_CALL(ours, theirs) \
+    static_assert(SameCall<ours, decltype(&theirs)>::value, #ours " calls " #theirs " as its prototype says")
+SAME_CALL(WinUsbInitializeFn, WinUsb_Initialize);
+SAME_CALL(WinUsbQueryDeviceInformationFn, WinUsb_QueryDeviceInformation);
+SAME_CALL(WinUsbGetDescriptorFn, WinUsb_GetDescriptor);
+SAME_CALL(WinUsbReadPipeFn, WinUsb_ReadPipe);
+SAME_CALL(WinUsbWritePipeFn, WinUsb_WritePipe);
+SAME_CALL(WinUsbSetPipePolicyFn, WinUsb_SetPipePolicy);
+SAME_CALL(WinUsbFreeFn, WinUsb_Free);
+SAME_CALL(WinUsbAbortPipeFn, WinUsb_AbortPipe);
+SAME_CALL(WinUsbControlTransferFn, WinUsb_ControlTransfer);
+#undef SAME_CALL
 SAME_SIZE(UsbUserControllerInfo0, USBUSER_CONTROLLER_INFO_0);
 
 // Constants the library spells itself

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "devlist/device_entry.h"
-#include "jni/status_code.h"
+#include "base/device_entry.h"
+#include "base/status_code.h"
 #include "platform/kernel.h"
 #include "platform/win32/stand_ins/pipe_device.h"
 
