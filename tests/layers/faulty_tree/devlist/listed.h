@@ -1,0 +1,4 @@
+// Closes the circle with the walk.
+#pragma once
+
+#include "enum/walked.h"

@@ -1,0 +1,4 @@
+// Reaches up to the list layer.
+#pragma once
+
+#include "devlist/listed.h"
