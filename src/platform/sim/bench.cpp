@@ -1,4 +1,5 @@
-// Bench files: JSON text -> Machine, through the builders, so that a device
+// Bench files: JSON text -> Machine, through the builders (the bench schema;
+// the typed members and located errors are JsonReader's), so that a device
 // described in a file gets the same realistic defaults as one built in a
 // test. Every key is checked; the first problem refuses the whole bench.
 #include "platform/sim/bench.h"
@@ -9,7 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "platform/sim/json_lines.h"
+#include "platform/sim/json_reader.h"
 #include "platform/sim/machine_builder.h"
 
 namespace sim {
@@ -17,54 +18,10 @@ namespace {
 
 using nlohmann::json;
 
-// Builds the document through the parser's own DOM builder and keeps the
-// byte position and message of a syntax error instead of throwing.
-class DomBuilder {
-public:
-    explicit DomBuilder(json& result) : dom_(result, false) {}
-
-    bool null() { return dom_.null(); }
-    bool boolean(bool v) { return dom_.boolean(v); }
-    bool number_integer(json::number_integer_t v) { return dom_.number_integer(v); }
-    bool number_unsigned(json::number_unsigned_t v) { return dom_.number_unsigned(v); }
-    bool number_float(json::number_float_t v, const json::string_t& s) { return dom_.number_float(v, s); }
-    bool string(json::string_t& v) { return dom_.string(v); }
-    bool binary(json::binary_t& v) { return dom_.binary(v); }
-    bool start_object(std::size_t n) { return dom_.start_object(n); }
-    bool key(json::string_t& v) { return dom_.key(v); }
-    bool end_object() { return dom_.end_object(); }
-    bool start_array(std::size_t n) { return dom_.start_array(n); }
-    bool end_array() { return dom_.end_array(); }
-    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& ex) {
-        position_ = position;
-        message_ = ex.what();
-        failed_ = true;
-        return false;
-    }
-
-    bool failed() const { return failed_; }
-    std::size_t position() const { return position_; }
-    // The parser's message without its "[json.exception...] parse error at
-    // line L, column C: " prefix: the caller names the line itself.
-    std::string message() const {
-        size_t colon = message_.find(": ");
-        return colon == std::string::npos ? message_ : message_.substr(colon + 2);
-    }
-
-private:
-    nlohmann::detail::json_sax_dom_parser<json> dom_;
-    bool failed_ = false;
-    std::size_t position_ = 0;
-    std::string message_;
-};
-
 // Reads the document into a machine, stopping at the first problem.
-class Reader {
+class Reader : public JsonReader {
 public:
-    Reader(const std::string& text, const std::string& fileName) : lines_(text), fileName_(fileName) {}
-
-    bool failed() const { return !error_.empty(); }
-    const std::string& error() const { return error_; }
+    using JsonReader::JsonReader;
 
     bool machine(const json& root, Machine* out) {
         if (!root.is_object()) return fail("", "a bench is a JSON object");
@@ -99,161 +56,6 @@ public:
     }
 
 private:
-    // -- reporting ---------------------------------------------------------
-
-    bool fail(const std::string& pointer, const std::string& message) {
-        if (error_.empty())
-            error_ = fileName_ + ":" + std::to_string(lines_.lineOf(pointer)) + ": " + message +
-                     (pointer.empty() ? "" : " (at " + pointer + ")");
-        return false;
-    }
-
-    static std::string keyName(const std::string& pointer) {
-        size_t slash = pointer.rfind('/');
-        return slash == std::string::npos ? pointer : pointer.substr(slash + 1);
-    }
-
-    // -- generic readers ---------------------------------------------------
-
-    // Refuses any key of the object that is not allowed.
-    bool keys(const json& object, const std::string& at, std::initializer_list<const char*> allowed) {
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            bool known = false;
-            for (const char* name : allowed)
-                if (it.key() == name) known = true;
-            if (!known) return fail(childPointer(at, it.key()), "unknown key \"" + it.key() + "\"");
-        }
-        return true;
-    }
-
-    // The member of the given type, or null when it is not there (or when
-    // it has another type: then the reader has failed).
-    const json* member(const json& object, const std::string& at, const char* name, json::value_t type) {
-        auto it = object.find(name);
-        if (it == object.end()) return nullptr;
-        std::string here = childPointer(at, name);
-        bool ok = it->type() == type ||
-                  (type == json::value_t::number_unsigned && it->type() == json::value_t::number_integer);
-        if (!ok) {
-            const char* what = type == json::value_t::array    ? "an array"
-                               : type == json::value_t::object ? "an object"
-                               : type == json::value_t::string ? "a text"
-                               : type == json::value_t::boolean ? "true or false"
-                                                                 : "a number";
-            fail(here, std::string("\"") + name + "\" must be " + what);
-            return nullptr;
-        }
-        return &*it;
-    }
-
-    // A number given as a JSON number or as a text ("0x1A2B" or "6699").
-    bool numberValue(const json& value, const std::string& at, uint64_t maximum, uint64_t* out) {
-        std::string what = "\"" + keyName(at) + "\" must be a number from 0 to " + std::to_string(maximum);
-        if (value.is_number_unsigned()) {
-            *out = value.get<uint64_t>();
-        } else if (value.is_number_integer()) {
-            return fail(at, what);
-        } else if (value.is_string()) {
-            const std::string& text = value.get_ref<const std::string&>();
-            bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-            std::string digits = hex ? text.substr(2) : text;
-            if (digits.empty() || digits.size() > 16) return fail(at, what);
-            uint64_t v = 0;
-            for (char c : digits) {
-                int d = (c >= '0' && c <= '9')              ? c - '0'
-                        : hex && (c >= 'a' && c <= 'f')     ? c - 'a' + 10
-                        : hex && (c >= 'A' && c <= 'F')     ? c - 'A' + 10
-                                                            : -1;
-                if (d < 0) return fail(at, what);
-                v = v * (hex ? 16 : 10) + static_cast<uint64_t>(d);
-            }
-            *out = v;
-        } else {
-            return fail(at, what);
-        }
-        if (*out > maximum) return fail(at, what);
-        return true;
-    }
-
-    // An optional numeric member; false only on an error.
-    template <typename T>
-    bool number(const json& object, const std::string& at, const char* name, T* out,
-                uint64_t maximum = UINT32_MAX) {
-        auto it = object.find(name);
-        if (it == object.end()) return true;
-        uint64_t v = 0;
-        if (!numberValue(*it, childPointer(at, name), maximum, &v)) return false;
-        *out = static_cast<T>(v);
-        return true;
-    }
-
-    template <typename T>
-    bool optionalNumber(const json& object, const std::string& at, const char* name, std::optional<T>* out,
-                        uint64_t maximum = UINT32_MAX) {
-        auto it = object.find(name);
-        if (it == object.end()) return true;
-        if (it->is_null()) {
-            out->reset();
-            return true;
-        }
-        uint64_t v = 0;
-        if (!numberValue(*it, childPointer(at, name), maximum, &v)) return false;
-        *out = static_cast<T>(v);
-        return true;
-    }
-
-    bool text(const json& object, const std::string& at, const char* name, std::string* out) {
-        auto it = object.find(name);
-        if (it == object.end()) return true;
-        if (!it->is_string()) return fail(childPointer(at, name), std::string("\"") + name + "\" must be a text");
-        *out = it->get<std::string>();
-        return true;
-    }
-
-    // A text member that null removes.
-    bool optionalText(const json& object, const std::string& at, const char* name, std::optional<std::string>* out) {
-        auto it = object.find(name);
-        if (it == object.end()) return true;
-        if (it->is_null()) {
-            out->reset();
-            return true;
-        }
-        if (!it->is_string())
-            return fail(childPointer(at, name), std::string("\"") + name + "\" must be a text or null");
-        *out = it->get<std::string>();
-        return true;
-    }
-
-    bool flag(const json& object, const std::string& at, const char* name, bool* out) {
-        auto it = object.find(name);
-        if (it == object.end()) return true;
-        if (!it->is_boolean()) return fail(childPointer(at, name), std::string("\"") + name + "\" must be true or false");
-        *out = it->get<bool>();
-        return true;
-    }
-
-    // Bytes written as hexadecimal pairs, blanks allowed between them.
-    bool hexBytes(const json& value, const std::string& at, std::vector<uint8_t>* out) {
-        std::string what = "\"" + keyName(at) + "\" must be bytes in hexadecimal, such as \"09 02 19 00\"";
-        if (!value.is_string()) return fail(at, what);
-        out->clear();
-        int high = -1;
-        for (char c : value.get<std::string>()) {
-            if (c == ' ' || c == '\t' || c == '\n') continue;
-            int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
-            if (d < 0) return fail(at, what);
-            if (high < 0) {
-                high = d;
-            } else {
-                out->push_back(static_cast<uint8_t>(high << 4 | d));
-                high = -1;
-            }
-        }
-        if (high >= 0) return fail(at, what + " (an odd number of digits)");
-        return true;
-    }
-
     // -- knobs -------------------------------------------------------------
 
     bool nameKnob(const json& object, const std::string& at, const char* name, NameAnswer* out) {
@@ -825,24 +627,13 @@ private:
         *out = node;
         return true;
     }
-
-    JsonLines lines_;
-    std::string fileName_;
-    std::string error_;
 };
 
 }  // namespace
 
 bool parseBench(const std::string& text, const std::string& fileName, Machine* machine, std::string* error) {
     json root;
-    DomBuilder builder(root);
-    json::sax_parse(text, &builder, json::input_format_t::json, true, true);
-    if (builder.failed()) {
-        if (error != nullptr)
-            *error = fileName + ":" + std::to_string(lineAtByte(text, builder.position() == 0 ? 0 : builder.position() - 1)) +
-                     ": " + builder.message();
-        return false;
-    }
+    if (!parseJsonText(text, fileName, &root, error)) return false;
     Reader reader(text, fileName);
     Machine out;
     if (!reader.machine(root, &out)) {

@@ -58,12 +58,6 @@ void loadOnFirstUse(InstalledMachine& m) {
     if (!m.loaded) loadFromEnvironment(m);
 }
 
-const platform::Guid kHostControllerClass = platform::kGuidDevinterfaceUsbHostController;
-const platform::Guid kHubClass = platform::kGuidDevinterfaceUsbHub;
-const platform::Guid kDeviceClass = platform::kGuidDevinterfaceUsbDevice;
-const platform::Guid kFixedClass = platform::kGuidFixedDeviceInterfaceClass;
-const platform::Guid kHidClass = platform::kGuidDevinterfaceHid;
-
 }  // namespace
 
 uint32_t Target::openError() const {
@@ -105,7 +99,7 @@ void MachineIndex::rebuild(Machine& machine) {
         controller.controller = &c;
         controller.identity = "controller:" + normalisePath(c.interface.path);
         addPath(c.interface.path, controller);
-        addNode(c.node, {{kHostControllerClass, &c.interface}});
+        addNode(c.node, {{platform::kGuidDevinterfaceUsbHostController, &c.interface}});
 
         Target root;
         root.kind = TargetKind::Hub;
@@ -114,7 +108,7 @@ void MachineIndex::rebuild(Machine& machine) {
         root.identity = "hub:" + normalisePath("\\\\?\\" + c.rootHub.name);
         if (!c.rootHub.name.empty()) addPath("\\\\?\\" + c.rootHub.name, root);
         addPath(c.rootHub.interface.path, root);
-        addNode(c.rootHubNode, {{kHubClass, &c.rootHub.interface}});
+        addNode(c.rootHubNode, {{platform::kGuidDevinterfaceUsbHub, &c.rootHub.interface}});
 
         uint16_t nextAddress = 1;
         std::function<void(std::vector<Port>&)> walk = [&](std::vector<Port>& ports) {
@@ -142,8 +136,8 @@ void MachineIndex::rebuild(Machine& machine) {
                 addPath(d.usbInterface.path, device);
                 addPath(d.fixedClassInterface.path, device);
                 std::vector<std::pair<platform::Guid, const InterfaceAnswer*>> ifs = {
-                    {kDeviceClass, &d.usbInterface}, {kFixedClass, &d.fixedClassInterface}};
-                if (d.isHub) ifs.push_back({kHubClass, &d.hub.interface});
+                    {platform::kGuidDevinterfaceUsbDevice, &d.usbInterface}, {platform::kGuidFixedDeviceInterfaceClass, &d.fixedClassInterface}};
+                if (d.isHub) ifs.push_back({platform::kGuidDevinterfaceUsbHub, &d.hub.interface});
                 addNode(d.node, ifs);
 
                 for (HidInterface& h : d.hidInterfaces) {
@@ -154,7 +148,7 @@ void MachineIndex::rebuild(Machine& machine) {
                     hid.hid = &h;
                     hid.identity = "hid:" + normalisePath(h.interface.path);
                     addPath(h.interface.path, hid);
-                    addNode(h.node, {{kHidClass, &h.interface}});
+                    addNode(h.node, {{platform::kGuidDevinterfaceHid, &h.interface}});
                 }
                 if (d.isHub) walk(d.hub.ports);
             }

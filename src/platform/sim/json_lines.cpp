@@ -1,8 +1,8 @@
 #include "platform/sim/json_lines.h"
 
-#include "platform/sim/text.h"
-
 #include <cstdint>
+
+#include "platform/sim/text.h"
 
 namespace sim {
 namespace {
@@ -93,9 +93,8 @@ private:
         for (int k = 0; k < 4 && at_ < text_.size(); ++k, ++at_) {
             char c = text_[at_];
             v <<= 4;
-            if (c >= '0' && c <= '9') v |= static_cast<uint32_t>(c - '0');
-            else if (c >= 'a' && c <= 'f') v |= static_cast<uint32_t>(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F') v |= static_cast<uint32_t>(c - 'A' + 10);
+            int digit = hexDigitValue(c);
+            if (digit >= 0) v |= static_cast<uint32_t>(digit);
         }
         return v;
     }

@@ -19,5 +19,7 @@ std::string lowerAscii(std::string text);
 std::string upperAscii(std::string text);
 bool equalsNoCase(const std::string& a, const std::string& b);
 std::string hex4(uint32_t value);  // four upper-case hexadecimal digits
+// The value of a hexadecimal digit (either case), or -1 for any other character.
+int hexDigitValue(char c);
 
 }  // namespace sim
