@@ -61,23 +61,6 @@ void readBusAddress(platform::DevInfoSet set, platform::SpDevinfoData* device, H
     info->busDeviceFunctionValid = 1;
 }
 
-void walkRootHub(platform::Handle hostController) {
-    tracepoint::tag("Eb24");
-    char* name = getRootHubName(hostController);
-    if (name == nullptr) {
-        tracepoint::tag("Eb26!");
-        return;
-    }
-    size_t length = 0;
-    if (boundedLength(name, kNameMaximum, &length) < 0) {
-        tracepoint::tag("Eb27!");
-        platform::HeapFreeBlock(name);
-        return;
-    }
-    enumerateHub(name, length);
-    tracepoint::tag("Eb27");
-}
-
 }  // namespace
 
 uint32_t getHostControllerPowerMap(platform::Handle hostController, HostControllerInfo* info) {
@@ -145,5 +128,6 @@ void enumerateHostController(platform::Handle hostController, platform::DevInfoS
 
     appendHostController(hostControllerList, info);
     tracepoint::tag("Eb23");
-    walkRootHub(hostController);
+    tracepoint::tag("Eb24");
+    walkNamedHub(getRootHubName(hostController), {"Eb26!", "Eb27!", "Eb27"});
 }

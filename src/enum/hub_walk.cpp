@@ -89,3 +89,18 @@ void enumerateHub(char* hubName, size_t length) {
     platform::HeapFreeBlock(hubName);
     tracepoint::tag("Eh32");
 }
+
+void walkNamedHub(char* hubName, const NamedHubTrace& trace) {
+    if (hubName == nullptr) {
+        tracepoint::tag(trace.noName);
+        return;
+    }
+    size_t length = 0;
+    if (boundedLength(hubName, kHubNameMaximum, &length) < 0) {
+        tracepoint::tag(trace.nameTooLong);
+        platform::HeapFreeBlock(hubName);
+        return;
+    }
+    enumerateHub(hubName, length);
+    tracepoint::tag(trace.walked);
+}

@@ -19,5 +19,18 @@ char* getExternalHubName(platform::Handle hub, uint32_t port);
 // text of length characters) and releases it on every path.
 void enumerateHub(char* hubName, size_t length);
 
+// What the trace shows of a hub walked by name.
+struct NamedHubTrace {
+    const char* noName;       // the name could not be had
+    const char* nameTooLong;  // the name has kHubNameMaximum characters or more
+    const char* walked;
+};
+
+constexpr size_t kHubNameMaximum = 256;
+
+// Walks the hub of that name (as getRootHubName or getExternalHubName give
+// it; null when there was none). Takes the name and releases it.
+void walkNamedHub(char* hubName, const NamedHubTrace& trace);
+
 // Walks ports 1 to portCount of an open hub, in increasing order.
 void enumerateHubPorts(platform::Handle hub, uint8_t portCount);

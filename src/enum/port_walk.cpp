@@ -92,23 +92,6 @@ void readDescriptors(platform::Handle hub, uint32_t port, PortData& data) {
     }
 }
 
-void walkExternalHub(platform::Handle hub, uint32_t port) {
-    tracepoint::tag("Ehp40");
-    char* name = getExternalHubName(hub, port);
-    size_t length = 0;
-    if (name == nullptr) {
-        tracepoint::tag("Ehp41!");
-        return;
-    }
-    if (boundedLength(name, kNameMaximum, &length) < 0) {
-        tracepoint::tag("Ehp42!");
-        platform::HeapFreeBlock(name);
-        return;
-    }
-    enumerateHub(name, length);
-    tracepoint::tag("Ehp43");
-}
-
 }  // namespace
 
 void releasePortData(PortData& data) {
@@ -139,7 +122,8 @@ void enumerateHubPorts(platform::Handle hub, uint8_t portCount) {
         if (status == platform::kDeviceConnected) readDescriptors(hub, port, data);
 
         if (data.connection->DeviceIsHub != 0) {
-            walkExternalHub(hub, port);
+            tracepoint::tag("Ehp40");
+            walkNamedHub(getExternalHubName(hub, port), {"Ehp41!", "Ehp42!", "Ehp43"});
         } else if (vendorPassesFilter(data.connection->DeviceDescriptor.idVendor) != 0) {
             tracepoint::tag("Ehp50");
             buildDeviceEntry(data);
