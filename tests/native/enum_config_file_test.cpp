@@ -9,7 +9,7 @@
 
 namespace {
 
-class ConfigFile : public enumtest::SimulatedMachineTest {
+class ConfigFile : public simtest::SimulatedMachineTest {
 protected:
     int useInfGuidWith(const std::string& content) {
         scratch.write("Tamberlyx.cfg", content);

@@ -18,7 +18,7 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-class Descriptors : public enumtest::SimulatedMachineTest {
+class Descriptors : public simtest::SimulatedMachineTest {
 protected:
     // Installs the device on port 1 of the root hub and opens the hub.
     platform::Handle install(const sim::DeviceBuilder& device) {
@@ -30,7 +30,7 @@ protected:
     }
     void TearDown() override {
         hub.reset();
-        enumtest::SimulatedMachineTest::TearDown();
+        simtest::SimulatedMachineTest::TearDown();
     }
 
     // The chain as "index/language:text", released; and the number of

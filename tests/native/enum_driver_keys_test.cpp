@@ -14,7 +14,7 @@ namespace {
 constexpr const char* kControllerKey = "{36FC9E60-C465-11CF-8056-444553540000}\\0042";
 constexpr const char* kDeviceKey = "{36fc9e60-c465-11cf-8056-444553540000}\\0007";
 
-class DriverKeys : public enumtest::SimulatedMachineTest {
+class DriverKeys : public simtest::SimulatedMachineTest {
 protected:
     // Asks through a freshly opened handle; the name (or "(none)") and the
     // request sizes ("in=N out=N") that it took.

@@ -19,17 +19,17 @@ constexpr const char* kKeyHub = "{36FC9E60-C465-11CF-8056-444553540000}\\0102";
 constexpr const char* kKeyB = "{36FC9E60-C465-11CF-8056-444553540000}\\0103";
 constexpr const char* kKeyC = "{36FC9E60-C465-11CF-8056-444553540000}\\0104";
 
-class InterfaceLists : public enumtest::SimulatedMachineTest {
+class InterfaceLists : public simtest::SimulatedMachineTest {
 protected:
     void SetUp() override {
         clearInterfaceList(deviceInterfaceList);
         clearInterfaceList(hubInterfaceList);
-        enumtest::SimulatedMachineTest::SetUp();
+        simtest::SimulatedMachineTest::SetUp();
     }
     void TearDown() override {
         clearInterfaceList(deviceInterfaceList);
         clearInterfaceList(hubInterfaceList);
-        enumtest::SimulatedMachineTest::TearDown();
+        simtest::SimulatedMachineTest::TearDown();
     }
 
     // Device A (also of the fixed class) on port 1, a hub with device B on

@@ -1,7 +1,6 @@
 // Small helpers for the walk's tests over simulated machines: a controller
 // with one device on its root hub, handles that close themselves, a scratch
-// directory for the library's module, and a fixture that checks nothing of
-// the library's is left behind.
+// directory for the library's module (the fixture is simtest's).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +15,7 @@
 #include "platform/sim/machine_builder.h"
 #include "platform/sim/sim.h"
 #include "platform/usb_requests.h"
+#include "sim_test_support.h"
 
 namespace enumtest {
 
@@ -89,23 +89,6 @@ public:
 private:
     std::filesystem::path root_;
     std::string savedRoot_, savedModule_;
-};
-
-// Resets faults and the journal and checks that a test leaves nothing of
-// the library's behind.
-class SimulatedMachineTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        sim::clearFaults();
-        sim::stopJournal();
-        before = sim::openCounts();
-    }
-    void TearDown() override {
-        sim::clearFaults();
-        sim::stopJournal();
-        EXPECT_EQ(sim::openCounts(), before) << sim::describe(sim::openCounts());
-    }
-    sim::Counts before;
 };
 
 }  // namespace enumtest

@@ -16,7 +16,7 @@
 
 namespace {
 
-using TextHelpers = enumtest::SimulatedMachineTest;
+using TextHelpers = simtest::SimulatedMachineTest;
 
 // The text of narrowDescriptorText for a descriptor node holding text.
 std::string descriptorText(const std::u16string& text) {

@@ -16,23 +16,29 @@
 
 namespace simtest {
 
-// Installs a machine, clears fault rules, and checks on the way out that
-// the test left nothing open.
+// Resets fault rules and the journal, and checks on the way out that the
+// test left nothing of the library's behind: nothing open beyond what was
+// open at the start, or right after install() when the test installs a
+// machine through it.
 class SimulatedMachineTest : public ::testing::Test {
 protected:
+    void SetUp() override {
+        sim::clearFaults();
+        sim::stopJournal();
+        before = sim::openCounts();
+    }
     void install(const sim::Machine& machine) {
         sim::installMachine(machine);
         sim::clearFaults();
-        before_ = sim::openCounts();
+        before = sim::openCounts();
     }
     void TearDown() override {
         sim::clearFaults();
         sim::stopJournal();
-        EXPECT_EQ(sim::openCounts(), before_) << sim::describe(sim::openCounts());
+        EXPECT_EQ(sim::openCounts(), before) << sim::describe(sim::openCounts());
     }
 
-private:
-    sim::Counts before_;
+    sim::Counts before;
 };
 
 inline platform::Handle openForRequests(const std::string& path) {
