@@ -2,11 +2,11 @@
 // out again; otherwise a new list is made and filled from a fresh walk.
 #include "devlist/device_list_registry.h"
 #include "devlist/list_entries.h"
+#include "devlist/registry_state.h"
 #include "enum/enumerate_usb_tree.h"
+#include "platform/kernel.h"
 #include "trace/trace_log.h"
 #include "trace/trace_points.h"
-#include "devlist/registry_state.h"
-#include "platform/kernel.h"
 
 namespace DeviceListRegistry {
 namespace {

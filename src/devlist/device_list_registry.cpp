@@ -2,8 +2,8 @@
 // live in device_list_create.cpp and device_list_update.cpp.
 #include "devlist/device_list_registry.h"
 
-#include "devlist/registry_state.h"
 #include "base/status_code.h"
+#include "devlist/registry_state.h"
 
 namespace DeviceListRegistry {
 

@@ -1,13 +1,13 @@
 // Refresh of a device list from a fresh walk. Entries are never removed or
 // renumbered: devices that have gone are marked absent, devices seen before
 // are marked present again in their old entry, and new devices are appended.
+#include "base/status_code.h"
 #include "devlist/device_list_registry.h"
 #include "devlist/list_entries.h"
+#include "devlist/registry_state.h"
 #include "enum/enumerate_usb_tree.h"
 #include "trace/trace_log.h"
 #include "trace/trace_points.h"
-#include "devlist/registry_state.h"
-#include "base/status_code.h"
 
 namespace DeviceListRegistry {
 namespace {

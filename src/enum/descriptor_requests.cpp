@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "trace/trace_points.h"
 #include "platform/kernel.h"
 #include "platform/usb_requests.h"
+#include "trace/trace_points.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 
 #include "enum/bounded_text.h"
 #include "enum/text_compare.h"
-#include "trace/trace_points.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/setupapi.h"
+#include "trace/trace_points.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include "enum/name_request.h"
 #include "enum/narrow_text.h"
-#include "trace/trace_points.h"
 #include "platform/usb_requests.h"
+#include "trace/trace_points.h"
 
 namespace {
 

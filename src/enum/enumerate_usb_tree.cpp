@@ -7,12 +7,12 @@
 #include "enum/interface_paths.h"
 #include "enum/narrow_text.h"
 #include "enum/walk_state.h"
-#include "trace/trace_points.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/setupapi.h"
 #include "platform/usb_requests.h"
 #include "trace/trace_log.h"
+#include "trace/trace_points.h"
 
 DeviceWalk deviceWalk = enumerateUsbTree;
 

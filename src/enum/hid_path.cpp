@@ -5,13 +5,13 @@
 
 #include "enum/interface_paths.h"
 #include "enum/narrow_text.h"
-#include "trace/trace_points.h"
 #include "platform/crt.h"
 #include "platform/files.h"
 #include "platform/hid.h"
 #include "platform/kernel.h"
 #include "platform/setupapi.h"
 #include "platform/usb_requests.h"
+#include "trace/trace_points.h"
 
 namespace {
 

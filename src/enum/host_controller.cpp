@@ -6,11 +6,11 @@
 #include "enum/driver_keys.h"
 #include "enum/hub_walk.h"
 #include "enum/pci_instance_id.h"
-#include "trace/trace_points.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/setupapi.h"
 #include "platform/usb_requests.h"
+#include "trace/trace_points.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 #include "enum/hub_walk.h"
 
 #include "enum/bounded_text.h"
-#include "trace/trace_points.h"
 #include "enum/walked_hubs.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/usb_requests.h"
+#include "trace/trace_points.h"
 
 namespace {
 

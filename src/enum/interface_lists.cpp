@@ -4,10 +4,10 @@
 #include "enum/device_properties.h"
 #include "enum/interface_paths.h"
 #include "enum/text_compare.h"
-#include "trace/trace_points.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/setupapi.h"
+#include "trace/trace_points.h"
 
 InterfaceList deviceInterfaceList = {platform::invalidHandle(), nullptr, nullptr};
 InterfaceList hubInterfaceList = {platform::invalidHandle(), nullptr, nullptr};

@@ -1,10 +1,10 @@
 #include "enum/narrow_text.h"
 
 #include "enum/string_descriptors.h"
-#include "trace/trace_points.h"
 #include "platform/crt.h"
 #include "platform/kernel.h"
 #include "trace/trace_log.h"
+#include "trace/trace_points.h"
 
 char* wcstcs(const char16_t* text, int onProcessHeap) {
     tracepoint::tag("wcstcs00");

@@ -8,10 +8,10 @@
 #include "enum/hub_walk.h"
 #include "enum/port_data.h"
 #include "enum/walk_state.h"
-#include "trace/trace_points.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/usb_requests.h"
+#include "trace/trace_points.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <initializer_list>
 
 #include "enum/descriptor_scan.h"
-#include "trace/trace_points.h"
 #include "platform/kernel.h"
+#include "trace/trace_points.h"
 
 namespace {
 

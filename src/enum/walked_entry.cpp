@@ -10,9 +10,9 @@
 #include "enum/port_data.h"
 #include "enum/text_compare.h"
 #include "enum/walk_state.h"
-#include "trace/trace_points.h"
 #include "platform/crt.h"
 #include "platform/kernel.h"
+#include "trace/trace_points.h"
 
 namespace {
 

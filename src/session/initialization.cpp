@@ -4,8 +4,8 @@
 
 #include "base/status_code.h"
 #include "monitor/device_change_monitor.h"
-#include "platform/usb_requests.h"
 #include "platform/kernel.h"
+#include "platform/usb_requests.h"
 
 platform::Handle monitorThread = nullptr;
 uint32_t monitorThreadId = 0;

@@ -4,10 +4,10 @@
 
 #include <string>
 
+#include "base/status_code.h"
 #include "device_list_fake_walk.h"
 #include "jni/exports.h"
 #include "session/open_device_table.h"
-#include "base/status_code.h"
 
 using DeviceListRegistry::entryAt;
 using DeviceListRegistry::findChange;

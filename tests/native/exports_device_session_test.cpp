@@ -10,8 +10,8 @@
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
 #include "jni/exports.h"
-#include "session/open_device_table.h"
 #include "platform/usb_requests.h"
+#include "session/open_device_table.h"
 
 using namespace accesstest;
 

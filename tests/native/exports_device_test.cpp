@@ -8,9 +8,9 @@
 #include <functional>
 #include <vector>
 
+#include "base/status_code.h"
 #include "jni/exports.h"
 #include "session/open_device_table.h"
-#include "base/status_code.h"
 
 namespace {
 

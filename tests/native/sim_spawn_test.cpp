@@ -11,9 +11,9 @@
 #include <sstream>
 #include <string>
 
-#include "platform/spawn.h"
 #include "platform/sim/sim.h"
 #include "platform/sim/spawn_rules.h"
+#include "platform/spawn.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <cstring>
 #include <vector>
 
+#include "base/status_code.h"
 #include "devlist/device_list_registry.h"
 #include "jni/exports.h"
 #include "session/open_device_table.h"
-#include "base/status_code.h"
 
 namespace sessiontest {
 

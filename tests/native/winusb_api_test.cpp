@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "access/winusb_api.h"
-#include "session/initialization.h"
-#include "session/access_handle.h"
-#include "jni/exports.h"
 #include "base/status_code.h"
+#include "jni/exports.h"
 #include "monitor/device_change_monitor.h"
 #include "monitor_test_support.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/modules.h"
 #include "platform/sim/sim.h"
 #include "platform/sim/sim_windows.h"
+#include "session/access_handle.h"
+#include "session/initialization.h"
 
 using namespace monitor_test;
 

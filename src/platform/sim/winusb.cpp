@@ -8,13 +8,13 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/winusb.h"
 #include "platform/sim/accounting.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/modules.h"
 #include "platform/sim/sim_io.h"
 #include "platform/sim/winusb_device.h"
 #include "platform/sim/winusb_entry_points.h"
+#include "platform/winusb.h"
 
 namespace sim {
 namespace {
