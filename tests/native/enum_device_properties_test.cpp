@@ -31,6 +31,7 @@ protected:
                 .build());
     }
     UsbDeviceProperties* lookup(const std::string& key) { return getDeviceProperties(key.c_str(), key.size()); }
+    static void releaseDevicePropertiesOf(UsbDeviceProperties* properties) { releaseDeviceProperties(properties); }
 };
 
 }  // namespace
@@ -74,11 +75,28 @@ TEST_F(DeviceProperties, WithoutInstanceIdOrDescriptionThereIsNoRecordAndNothing
     EXPECT_EQ(lookup("{36FC9E60-C465-11CF-8056-444553540000}\\9999"), nullptr);
     sim::failNthCall("SetupDiGetClassDevsW", 1, platform::kErrorNotEnoughMemory);
     EXPECT_EQ(lookup(kKey), nullptr);
-    // Any allocation failing: the record or nothing, and never a leak.
-    for (uint64_t n = 1; n <= 12; ++n) {
+    // Any allocation failing: the record or nothing, and never a leak. The
+    // last three allocations are the optional texts (hardware id, service,
+    // class): losing one of them keeps the record without that text alone.
+    sim::startJournal();
+    releaseDevicePropertiesOf(lookup(kKey));
+    const uint64_t allocations = sim::journalCount("HeapAlloc");
+    sim::stopJournal();
+    ASSERT_GE(allocations, 5u);
+    for (uint64_t n = 1; n <= allocations; ++n) {
         sim::failNthCall("HeapAlloc", n, platform::kErrorNotEnoughMemory);
         UsbDeviceProperties* properties = lookup(kKey);
         EXPECT_TRUE(n > 2 || properties == nullptr);
+        if (properties != nullptr) {
+            EXPECT_NE(properties->InstanceId, nullptr) << n;
+            EXPECT_NE(properties->Description, nullptr) << n;
+        }
+        if (n > allocations - 3) {
+            ASSERT_NE(properties, nullptr) << n;
+            int missing = (properties->HardwareId == nullptr) + (properties->Service == nullptr) +
+                          (properties->SetupClass == nullptr);
+            EXPECT_EQ(missing, 1) << n;
+        }
         releaseDeviceProperties(properties);
         sim::clearFaults();
     }
