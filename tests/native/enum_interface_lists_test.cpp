@@ -3,6 +3,7 @@
 // selects, and that rebuilding and clearing release everything.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -132,12 +133,23 @@ TEST_F(InterfaceLists, FirstInterfaceThatCannotBeDescribedEndsTheList) {
         install([&](sim::Machine& m) { faults[k](*sim::findDevice(m, 0x1A2B, 0x0403)); });
         EXPECT_EQ(deviceListNames(), (Names{kKeyA, kKeyHub})) << "fault " << k;
     }
+    // A failed allocation ends the list there: the nodes appended before it
+    // stay, in order, and a later failure keeps at least as many.
     install();
+    const Names whole = deviceListNames();
+    ASSERT_EQ(whole.size(), 4u);
+    size_t kept = 0;
     for (uint64_t n = 1; n <= 12; ++n) {
         sim::failNthCall("HeapAlloc", n, platform::kErrorNotEnoughMemory);
-        EXPECT_LT(deviceListNames().size(), 4u) << "allocation " << n;
+        Names names = deviceListNames();
+        EXPECT_LT(names.size(), 4u) << "allocation " << n;
+        EXPECT_EQ(names, Names(whole.begin(), whole.begin() + std::min(names.size(), whole.size())))
+            << "allocation " << n;
+        EXPECT_GE(names.size(), kept) << "allocation " << n;
+        kept = names.size();
         sim::clearFaults();
     }
+    EXPECT_GE(kept, 2u);
     // A size query that claims success, or a size larger than needed, is
     // no failure.
     sim::Machine machine = install([](sim::Machine& m) {
