@@ -216,15 +216,28 @@ TEST_F(WalkTest, LyingHubAnswersAreSurvived) {
     lyingKey.driverKeyAnswer.actualLength = 0xFFFFFFFFu;
     installRootHub(sim::HubBuilder(3)
                        .port(1, lyingKey)
+                       // A configuration answer too short ends the device's
+                       // descriptor requests, so the language-list lie sits
+                       // on a device of its own.
                        .device(2, winUsbDevice(0x1111, 2).edit([](sim::Device& d) {
                            d.configurations[0].bytesReturned = 7;
-                           d.languages->bytesReturned = 300;
                        }))
-                       .device(3, winUsbDevice(0x1111, 3)));
+                       .device(3, winUsbDevice(0x1111, 3).edit([](sim::Device& d) {
+                           d.languages->bytesReturned = 300;
+                       })));
+    sim::startJournal();
     std::vector<WalkedDevice> d = walk();
     EXPECT_EQ(productsOf(d), (std::vector<uint16_t>{2, 3}));  // port 1 has no driver key, so no service
     ASSERT_EQ(d.size(), 2u);
     EXPECT_EQ(d[0].manufacturer, "?");
+    // Port 3's language list was asked for (and only it: a list longer than
+    // its answer is no list), and the device is kept without its texts.
+    size_t stringRequests = 0;
+    for (const sim::JournalRecord& record : sim::journal())
+        if (record.arguments == "GET_DESCRIPTOR_FROM_NODE_CONNECTION port=3 in=267 out=267") ++stringRequests;
+    EXPECT_EQ(stringRequests, 1u);
+    EXPECT_EQ(d[1].manufacturer, "?");
+    EXPECT_EQ(d[1].serial, "?");
 }
 
 TEST_F(WalkTest, HubNamesThatLeadBackOrAcrossTheTreeAreWalkedOnce) {
