@@ -1,6 +1,8 @@
-// What a walk costs in platform calls, over machines of a few sizes. The
-// HID search opens HID interfaces one by one, so a walk opens at most
-// (devices accepted) x (HID interfaces present) of them.
+// What a walk costs in platform calls, over machines of a few sizes. Hub
+// requests per device stay flat (the smallest desk sets the rate), every
+// device, hub and controller costs one lookup among all present devices,
+// and the HID search opens HID interfaces one by one, so a walk opens at
+// most (devices accepted) x (HID interfaces present) of them.
 #include <cstdio>
 
 #include "walk_fixture.h"
@@ -26,6 +28,16 @@ sim::Machine deskOf(int n) {
     return sim::MachineBuilder().controller(sim::ControllerBuilder().rootHub(root)).build();
 }
 
+size_t countOf(const char* operation, const char* arguments = nullptr) {
+    size_t count = 0;
+    for (const sim::JournalRecord& r : sim::journal())
+        if (r.operation == operation && (arguments == nullptr || r.arguments == arguments)) ++count;
+    return count;
+}
+
+// The devices, hubs and host controller of deskOf(n).
+size_t nodesOf(int n) { return static_cast<size_t>(n + (n + 3) / 4 + 1); }
+
 size_t hidOpens() {
     size_t opens = 0;
     for (const sim::JournalRecord& r : sim::journal())
@@ -36,6 +48,7 @@ size_t hidOpens() {
 }  // namespace
 
 TEST_F(WalkTest, CallsGrowWithTheDevicesAndHidOpensStayWithinTheirBound) {
+    size_t hubRequestsPerNode = 0;
     for (int n : {1, 4, 16, 64}) {
         sim::installMachine(deskOf(n));
         sim::startJournal();
@@ -45,6 +58,10 @@ TEST_F(WalkTest, CallsGrowWithTheDevicesAndHidOpensStayWithinTheirBound) {
         size_t calls = sim::journal().size();
         size_t hidInterfaces = static_cast<size_t>(n / 2);
         EXPECT_LE(hidOpens(), static_cast<size_t>(n) * hidInterfaces);
+        const size_t hubRequests = countOf("DeviceIoControl");
+        if (n == 1) hubRequestsPerNode = (hubRequests + nodesOf(1) - 1) / nodesOf(1);
+        EXPECT_LE(hubRequests, hubRequestsPerNode * nodesOf(n)) << n << " devices";
+        EXPECT_LE(countOf("SetupDiGetClassDevsW", "class=(none) flags=0x6"), nodesOf(n)) << n << " devices";
         std::printf("walk over %d devices: %zu platform calls, %zu per device, %zu HID opens\n", n, calls,
                     calls / static_cast<size_t>(n), hidOpens());
         RecordProperty("callsFor" + std::to_string(n) + "Devices", static_cast<int>(calls));
