@@ -117,6 +117,21 @@ void checkNarrowCopy(const std::vector<char16_t>& units, size_t capacity) {
     platform::HeapFreeBlock(narrow);
 }
 
+// What a string descriptor says, from its bytes alone: after bLength and
+// bDescriptorType, little-endian 16-bit code units (a last odd byte stands
+// with a zero high byte), up to the first unit that is zero or above 0x00FF;
+// each unit is one byte of text.
+std::string descriptorTextModel(const std::vector<uint8_t>& descriptor) {
+    std::string text;
+    for (size_t low = 2; low < descriptor.size(); low += 2) {
+        unsigned high = low + 1 < descriptor.size() ? descriptor[low + 1] : 0;
+        unsigned unit = descriptor[low] | high << 8;
+        if (unit == 0 || unit > 0xFF) break;
+        text.push_back(static_cast<char>(unit));
+    }
+    return text;
+}
+
 // A node as the string request makes it: the descriptor's bLength bytes,
 // then the spare zero bytes, in a block of exactly that size.
 void checkNarrowDescriptorText(const std::vector<uint8_t>& bytes) {
@@ -127,12 +142,9 @@ void checkNarrowDescriptorText(const std::vector<uint8_t>& bytes) {
     if (length > 0) std::memcpy(node->stringDescriptor, bytes.data(), length);
     if (length > 0) node->stringDescriptor[0] = length;
 
-    std::string expected;
-    for (size_t offset = 2; offset + 1 < size_t{length} + kStringNodeSpareBytes; offset += 2) {
-        uint16_t unit = static_cast<uint16_t>(node->stringDescriptor[offset] | node->stringDescriptor[offset + 1] << 8);
-        if (unit == 0 || unit > 0xFF) break;
-        expected.push_back(static_cast<char>(unit));
-    }
+    std::vector<uint8_t> descriptor(bytes.begin(), bytes.begin() + length);
+    if (length > 0) descriptor[0] = length;
+    const std::string expected = descriptorTextModel(descriptor);
     std::unique_ptr<char[]> buffer(new char[kDescriptorTextBufferSize]);
     std::memset(buffer.get(), 0x5A, kDescriptorTextBufferSize);
     narrowDescriptorText(node, buffer.get());
