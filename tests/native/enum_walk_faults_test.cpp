@@ -121,8 +121,9 @@ protected:
         // string descriptor) costs the device what it would have told, never
         // the device itself.
 
-        if (isOptionalDescriptorRequest(failed))
+        if (isOptionalDescriptorRequest(failed)) {
             EXPECT_EQ(got.size(), expected.size()) << "call " << n << " (" << failed << ") dropped a device";
+        }
 
         size_t next = 0;
         for (const WalkedDevice& d : got) {
