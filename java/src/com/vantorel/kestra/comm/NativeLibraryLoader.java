@@ -3,7 +3,6 @@ package com.vantorel.kestra.comm;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.OutputStream;
-import java.nio.file.AtomicMoveNotSupportedException;
 import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -97,7 +96,7 @@ final class NativeLibraryLoader {
         Path directory = cache.resolve(hash);
         createPrivateDirectories(directory);
         Path target = directory.resolve(fileName);
-        if (Files.isRegularFile(target) && hash.equals(sha256(Files.readAllBytes(target)))) {
+        if (intact(target, hash)) {
             return target;
         }
         Path temporary = Files.createTempFile(directory, fileName + ".", ".part");
@@ -107,13 +106,9 @@ final class NativeLibraryLoader {
             }
             try {
                 Files.move(temporary, target, StandardCopyOption.ATOMIC_MOVE, StandardCopyOption.REPLACE_EXISTING);
-            } catch (AtomicMoveNotSupportedException | FileAlreadyExistsException e) {
+            } catch (IOException e) {
                 // Windows cannot replace a library another JVM has loaded;
                 // an intact copy there is as good as ours.
-                if (!intact(target, hash)) {
-                    throw e;
-                }
-            } catch (IOException e) {
                 if (!intact(target, hash)) {
                     throw e;
                 }

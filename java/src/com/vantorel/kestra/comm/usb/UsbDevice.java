@@ -13,9 +13,9 @@ import java.util.Optional;
  * <p>Every buffer handed to the native library is sized here from the
  * arguments, so no call can make the library read or write past a Java array.
  *
- * <p>One thread at a time may use a device (see the package notes); the one
- * exception is {@link #abortTransfers(int)}, which may be called from another
- * thread to end a bulk transfer that blocks.
+ * <p>Calls wait for the layer's lock (see the package notes), except
+ * {@link #abortTransfers(int)}, which may be called from another thread to
+ * end a bulk transfer that blocks.
  */
 public final class UsbDevice implements AutoCloseable {
     /** A time-out that never expires. */
@@ -149,7 +149,8 @@ public final class UsbDevice implements AutoCloseable {
         synchronized (LibraryLock.OPEN_DEVICES) {
             ensureOpen();
             checkByte(endpointAddress, "endpoint address");
-            UsbException.check("usbCancelPipeTransfer", usb.usbCancelPipeTransfer(list.id(), index, endpointAddress));
+            UsbException.check("usbCancelPipeTransfer",
+                    usb.usbCancelPipeTransfer(list.id(), index, endpointAddress));
         }
     }
 
