@@ -24,10 +24,10 @@ done
 unzip -p "$jar" natives/windows-x86_64/Tamberlyx.dll | cmp -s - "$dll" || fail "the jar's DLL is not the tested one"
 unzip -p "$jar" natives/linux-x86_64/libTamberlyx.so | cmp -s - "$linux_build/libTamberlyx.so" ||
   fail "the jar's Linux library is not the one built"
-unzip -p "$jar" META-INF/MANIFEST.MF | grep -q "^Implementation-Version: $version" || fail "the manifest lacks the version"
-unzip -Z1 "$dist/tamberlyx-$version-sources.jar" | grep -qx com/vantorel/kestra/comm/usb/UsbSession.java ||
+unzip -p "$jar" META-INF/MANIFEST.MF | grep "^Implementation-Version: $version" >/dev/null || fail "the manifest lacks the version"
+unzip -Z1 "$dist/tamberlyx-$version-sources.jar" | grep -x com/vantorel/kestra/comm/usb/UsbSession.java >/dev/null ||
   fail "the sources jar lacks the typed layer"
-unzip -Z1 "$dist/tamberlyx-$version-javadoc.jar" | grep -qx index.html || fail "the javadoc jar lacks index.html"
+unzip -Z1 "$dist/tamberlyx-$version-javadoc.jar" | grep -x index.html >/dev/null || fail "the javadoc jar lacks index.html"
 
 # A JVM with only the jar on its class path: no -D flags, no java.library.path,
 # a cache directory of its own, so the library comes out of the jar there.
