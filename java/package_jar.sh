@@ -17,7 +17,9 @@ Implementation-Vendor: Vantorel
 Automatic-Module-Name: com.vantorel.kestra.comm
 MANIFEST
 name="tamberlyx-$version"
-rm -f "$out/$name.jar" "$out/$name-sources.jar" "$out/$name-javadoc.jar"
+# Only this version stays in the output directory, so that whoever picks the
+# jar up there finds one.
+rm -f "$out"/tamberlyx-*.jar "$out"/tamberlyx-*.pom
 "$jdk_bin/jar" --create --file "$out/$name.jar" --manifest "$work/manifest.txt" -C "$work/classes" .
 (cd "$source_dir" && cp --parents "${sources[@]}" "$work/sources")
 "$jdk_bin/jar" --create --file "$out/$name-sources.jar" -C "$work/sources" .
