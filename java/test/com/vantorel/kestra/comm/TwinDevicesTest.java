@@ -3,10 +3,6 @@ package com.vantorel.kestra.comm;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 
 import java.io.IOException;
-import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
-import java.nio.file.Path;
-import java.nio.file.StandardCopyOption;
 import org.junit.jupiter.api.Test;
 
 /**
@@ -22,24 +18,8 @@ class TwinDevicesTest {
             + "\"kind\": \"winusb\"}";
     private static final String RECORD = ":=1A2B:=0001:=0100:=Vantorel Labs:=Kestra Loopback:=?:=x:=b:=end";
 
-    /** Replaces the bench with one whose root hub has these devices on ports 1, 2, ... (null: empty port). */
     private static void plug(String... devices) throws IOException {
-        StringBuilder ports = new StringBuilder();
-        for (int i = 0; i < devices.length; i++) {
-            if (devices[i] == null) {
-                continue;
-            }
-            if (ports.length() > 0) {
-                ports.append(", ");
-            }
-            ports.append('"').append(i + 1).append("\": ").append(devices[i]);
-        }
-        String bench = "{\"controllers\": [{\"rootHub\": {\"portCount\": 7, \"ports\": {" + ports + "}}}]}";
-        Path work = Path.of(System.getProperty("tamberlyx.work"));
-        Path next = work.resolve("bench.json.new");
-        Files.writeString(next, bench, StandardCharsets.UTF_8);
-        Files.move(next, work.resolve("bench.json"), StandardCopyOption.REPLACE_EXISTING,
-                StandardCopyOption.ATOMIC_MOVE);
+        BenchPorts.plug(7, devices);
     }
 
     private static void update(int list) {
