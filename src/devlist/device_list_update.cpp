@@ -60,8 +60,8 @@ bool takeText(char*& text, const char* fresh) {
 // handle was opened on.
 void takeFreshPaths(DeviceEntry& listed, const DeviceEntry& walked) {
     if (listed.isOpen != 0) return;
-    // Without memory for a copy the entry keeps what it had; the next
-    // update tries again.
+    // Without memory for a copy the entry keeps the path it could not
+    // replace (and its kind); the next update tries again.
     if (!takeText(listed.devicePath, walked.devicePath) || !takeText(listed.hidPath, walked.hidPath)) return;
     listed.isHid = walked.isHid;
 }
