@@ -18,7 +18,10 @@
 #include "tools/bench/linux_import.h"
 #include "tools/bench/machine_capture.h"
 #include "tools/bench/serial_mask.h"
-#ifndef _WIN32
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include "platform/sim/bench.h"
 #endif
 
@@ -96,6 +99,10 @@ int check(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Benches are written byte for byte, without line-end conversion.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     std::string command = argc >= 2 ? argv[1] : "";
     if (command == "capture" && argc == 2) return capture(false);
     if (command == "capture" && argc == 3 && std::strcmp(argv[2], "--mask-serials") == 0) return capture(true);

@@ -112,6 +112,9 @@ std::string bytesOf(const char* hex) {
 }
 
 TEST_F(BenchImport, SysfsTreeGivesServicesFromTheLinuxDrivers) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a sysfs tree is made of symbolic links, which Windows programs do not make";
+#endif
     fs::path pci = dir_ / "devices" / "pci0000:00" / "0000:00:14.0";
     writeFile(pci / "vendor", "0x8086\n");
     fs::path root = pci / "usb1";
