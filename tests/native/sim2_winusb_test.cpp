@@ -304,10 +304,11 @@ TEST_F(SimulatedWinUsb, UnplugEndsABlockedTransferAndFailsLaterOnes) {
     ASSERT_TRUE(running->waitForBlockedTransfers(1, 2000));
     sim::unplugDevice({0, 1});
     reader.join();
-    EXPECT_EQ(error, 22u);
+    EXPECT_EQ(error, 433u) << "in flight: ERROR_NO_SUCH_DEVICE";
     uint8_t out[1] = {1};
     uint32_t count = 0;
     EXPECT_FALSE(api.writePipe(device.iface, 0x01, out, 1, &count, nullptr));
+    EXPECT_EQ(GetLastError(), 22u) << "begun after: ERROR_BAD_COMMAND";
 }
 
 TEST_F(SimulatedWinUsb, ClosingTheFileBeforeWinUsbFreeIsReported) {

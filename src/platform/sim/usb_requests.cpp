@@ -13,6 +13,7 @@
 #include "platform/sim/device_runtime.h"
 #include "platform/sim/driver_answers.h"
 #include "platform/sim/faults.h"
+#include "platform/sim/io_state.h"
 #include "platform/sim/text.h"
 #include "platform/sim/usb_handles.h"
 
@@ -204,7 +205,13 @@ Handle CreateFileW(const char16_t* path, uint32_t access, uint32_t shareMode, vo
 }
 
 bool DeviceIoControl(Handle device, uint32_t code, void* inBuffer, uint32_t inSize, void* outBuffer,
-                     uint32_t outSize, uint32_t* bytesReturned, Overlapped*) {
+                     uint32_t outSize, uint32_t* bytesReturned, Overlapped* overlapped) {
+    // Hub and controller requests end while the call runs. With an
+    // OVERLAPPED, Internal reads STATUS_PENDING from the start; a request
+    // that succeeds writes its status and count there and signals the event,
+    // one that fails leaves both alone (Wine dlls/kernelbase/file.c
+    // DeviceIoControl, dlls/ntdll/unix/file.c NtDeviceIoControlFile).
+    sim::markPending(overlapped);
     std::shared_ptr<sim::UsbOpenObject> open = sim::findUsbOpen(device);
     // The port or the request the call is about, for the journal.
     std::string summary = sim::requestName(code, open ? open->kind : sim::TargetKind::Device);
@@ -255,6 +262,7 @@ bool DeviceIoControl(Handle device, uint32_t code, void* inBuffer, uint32_t inSi
     uint32_t copy = request.bytesReturned < outSize ? request.bytesReturned : outSize;
     if (copy != 0) std::memcpy(outBuffer, request.system.data(), copy);
     if (bytesReturned != nullptr) *bytesReturned = request.bytesReturned;
+    if (overlapped != nullptr) sim::completeAtOnce(overlapped, request.bytesReturned);
     return true;
 }
 
