@@ -115,6 +115,10 @@ TEST_F(HidAndOpens, ShareModesDecideWhoMayOpenWhat) {
     platform::CloseHandle(a);
     platform::CloseHandle(b);
     platform::CloseHandle(c);
+    // A closed handle's value is soon given to another object.
+    platform::Handle again = openExclusive(hubPath);
+    EXPECT_TRUE(again == a || again == b || again == c);
+    platform::CloseHandle(again);
 }
 
 TEST_F(HidAndOpens, PathsMatchWithoutRegardToCaseAndUnknownPathsAreNotFound) {
