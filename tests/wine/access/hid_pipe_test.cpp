@@ -190,11 +190,12 @@ TEST_F(Win32HidOverAPipe, WithoutWinUsbEntryPointsWinUsbOperationsFailAtOnce) {
     PipeEntry winUsb(device->path(), false);
     EXPECT_EQ(winUsb.entry.open(), WinUsbInitFailed);
     EXPECT_EQ(winUsb.entry.lastError, 127u);  // ERROR_PROC_NOT_FOUND
-    if (platform::isValidHandle(winUsb.entry.fileHandle)) platform::CloseHandle(winUsb.entry.fileHandle);
-    winUsb.entry.fileHandle = platform::invalidHandle();
+    EXPECT_EQ(winUsb.entry.fileHandle, platform::invalidHandle()) << "the file opened for the attempt is closed";
 
-    PipeEntry hid(device->path(), true);
-    ASSERT_TRUE(eventually([&] { return hid.entry.open() == Success; }));
+    auto hidDevice = PipeDevice::serve(pipeName("no-winusb-hid"), PipeDevice::Answer::Echo);
+    ASSERT_NE(hidDevice, nullptr);
+    PipeEntry hid(hidDevice->path(), true);
+    ASSERT_EQ(hid.entry.open(), Success);
     std::vector<uint8_t> data(8 + 16, 0);
     data[0] = 0xC0;
     auto start = std::chrono::steady_clock::now();
