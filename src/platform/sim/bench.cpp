@@ -4,6 +4,7 @@
 #include "platform/sim/bench.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <initializer_list>
 #include <nlohmann/json.hpp>
@@ -356,7 +357,8 @@ private:
 
     bool hub(const json& v, const std::string& at, const std::string& place, HubBuilder* out) {
         if (!v.is_object()) return fail(at, "a hub is an object");
-        if (!keys(v, at, {"portCount", "ports", "superSpeed", "busPowered", "name", "faults"})) return false;
+        if (!keys(v, at, {"portCount", "ports", "superSpeed", "busPowered", "name", "interfacePath", "faults"}))
+            return false;
         uint32_t portCount = 4;
         bool countGiven = v.contains("portCount");
         if (!number(v, at, "portCount", &portCount, 255)) return false;
@@ -380,9 +382,9 @@ private:
         for (auto& entry : ports) builder.port(entry.first, entry.second);
         Hub knobs;
         bool superSpeed = false, busPowered = false;
-        std::string name;
+        std::string name, interfacePath;
         if (!flag(v, at, "superSpeed", &superSpeed) || !flag(v, at, "busPowered", &busPowered) ||
-            !text(v, at, "name", &name))
+            !text(v, at, "name", &name) || !text(v, at, "interfacePath", &interfacePath))
             return false;
         if (!name.empty()) builder.name(name);
         if (const json* faults = member(v, at, "faults", json::value_t::object)) {
@@ -394,7 +396,8 @@ private:
                 return false;
         }
         if (failed()) return false;
-        builder.superSpeed(superSpeed).edit([knobs, busPowered](Hub& h) {
+        builder.superSpeed(superSpeed).edit([knobs, busPowered, interfacePath](Hub& h) {
+            if (!interfacePath.empty()) h.interface.path = interfacePath;
             h.openError = knobs.openError;
             h.nodeInfoError = knobs.nodeInfoError;
             h.reportedPortCount = knobs.reportedPortCount;
@@ -407,7 +410,7 @@ private:
     bool controller(const json& v, const std::string& at, uint32_t index, HostController* out) {
         if (!v.is_object()) return fail(at, "a controller is an object");
         if (!keys(v, at, {"pci", "instanceId", "driverKey", "description", "service", "setupClass", "hardwareIds",
-                          "busNumber", "address", "interfacePath", "rootHub", "faults"}))
+                          "busNumber", "address", "interfacePath", "rootHub", "rootHubNode", "faults"}))
             return false;
         std::string place = "c" + std::to_string(index);
         ControllerBuilder builder;
@@ -443,6 +446,14 @@ private:
         if (!nodeProperties(v, at, &c.node) || !optionalNumber(v, at, "busNumber", &c.node.busNumber) ||
             !optionalNumber(v, at, "address", &c.node.address) || !text(v, at, "interfacePath", &c.interface.path))
             return false;
+        // The root hub's own device node, as the SetupAPI lists it.
+        if (const json* node = member(v, at, "rootHubNode", json::value_t::object)) {
+            std::string here = childPointer(at, "rootHubNode");
+            if (!keys(*node, here, {"description", "setupClass", "service", "instanceId", "hardwareIds", "driver"}) ||
+                !nodeProperties(*node, here, &c.rootHubNode) || !optionalText(*node, here, "driver", &c.rootHubNode.driver))
+                return false;
+        }
+        if (failed()) return false;
         if (const json* faults = member(v, at, "faults", json::value_t::object)) {
             std::string here = childPointer(at, "faults");
             if (!keys(*faults, here, {"openError", "driverKeyName", "rootHubName", "powerMap", "controllerInfo",
@@ -632,15 +643,14 @@ private:
         if (!keys(v, at, {"vendorId", "productId", "version", "manufacturer", "product", "serialNumber", "path",
                           "reports", "reportBytes", "inputReportLength", "outputReportLength",
                           "featureReportLength", "reportIds", "keyboardOrMouse", "heldOpen", "description",
-                          "instanceId", "faults"}) ||
+                          "instanceId", "setupClass", "service", "hardwareIds", "driver", "faults"}) ||
             !number(v, at, "vendorId", &h->vendorId, 0xFFFF) || !number(v, at, "productId", &h->productId, 0xFFFF) ||
             !number(v, at, "version", &h->versionNumber, 0xFFFF) ||
             !optionalText(v, at, "manufacturer", &h->manufacturer) || !optionalText(v, at, "product", &h->product) ||
             !optionalText(v, at, "serialNumber", &h->serialNumber) || !text(v, at, "path", &h->interface.path) ||
             !hidReports(v, at, "reports", &h->behaviour) || !reportFormat(v, at, &h->behaviour) ||
             !flag(v, at, "keyboardOrMouse", &h->keyboardOrMouse) || !heldOpen(v, at, &h->heldOpen) ||
-            !optionalText(v, at, "description", &h->node.description) ||
-            !optionalText(v, at, "instanceId", &h->node.instanceId))
+            !nodeProperties(v, at, &h->node) || !optionalText(v, at, "driver", &h->node.driver))
             return false;
         if (const json* faults = member(v, at, "faults", json::value_t::object)) {
             std::string here = childPointer(at, "faults");
@@ -662,7 +672,7 @@ private:
                           "configuration", "configurationBytes", "bos", "service", "description", "setupClass",
                           "hardwareIds", "driverKey", "instanceId", "interfacePath", "fixedClassInterface", "hub",
                           "hidReports", "hid", "hidInterfaces", "heldOpen", "arrival", "winusb",
-                          "connectionStatus", "faults"}))
+                          "connectionStatus", "deviceDescriptor", "faults"}))
             return false;
         if (!v.contains("vendorId")) return fail(at, "a device needs \"vendorId\"");
         if (!v.contains("productId")) return fail(at, "a device needs \"productId\"");
@@ -784,6 +794,15 @@ private:
         if (v.contains("interfacePath")) b.interfacePath(interfacePath);
 
         Device d = b.build();
+        // The 18 bytes as the hub reports them, for a device taken from a
+        // real machine: they override what the keys above made.
+        if (auto it = v.find("deviceDescriptor"); it != v.end()) {
+            std::vector<uint8_t> bytes;
+            std::string here = childPointer(at, "deviceDescriptor");
+            if (!hexBytes(*it, here, &bytes)) return false;
+            if (bytes.size() != sizeof d.descriptor) return fail(here, "\"deviceDescriptor\" is 18 bytes");
+            std::memcpy(&d.descriptor, bytes.data(), sizeof d.descriptor);
+        }
         if (!nodeProperties(v, at, &d.node) || !number(v, at, "address", &d.address, 127) ||
             !optionalNumber(v, at, "connectionStatus", &port->connectionStatus))
             return false;
