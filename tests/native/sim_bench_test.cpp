@@ -84,7 +84,7 @@ TEST(BenchFiles, TheBuiltInDeskHoldsEveryKindOfDevice) {
     bool hidEcho = false;
     for (sim::Device* d : withService("HidUsb"))
         for (const sim::HidInterface& h : d->hidInterfaces)
-            hidEcho |= h.behaviour.kind == sim::HidReportKind::Echo && h.behaviour.reportBytes == 64 &&
+            hidEcho |= h.behaviour.kind == sim::HidReportKind::Echo && h.behaviour.inputReportLength == 65 &&
                        h.manufacturer && h.product && h.serialNumber && h.vendorId == d->descriptor.idVendor;
     EXPECT_TRUE(hidEcho);
 

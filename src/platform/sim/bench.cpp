@@ -600,18 +600,57 @@ private:
         return true;
     }
 
+    // Report lengths (the report id byte and the data) and declared report
+    // ids; "reportBytes" is the older way to give the input and output data
+    // length.
+    bool reportFormat(const json& v, const std::string& at, HidBehaviour* b) {
+        uint32_t dataBytes = 0;
+        if (!number(v, at, "reportBytes", &dataBytes, 4095)) return false;
+        if (v.contains("reportBytes")) b->inputReportLength = b->outputReportLength = dataBytes + 1;
+        if (!number(v, at, "inputReportLength", &b->inputReportLength, 4096) ||
+            !number(v, at, "outputReportLength", &b->outputReportLength, 4096) ||
+            !number(v, at, "featureReportLength", &b->featureReportLength, 4096))
+            return false;
+        if (const json* ids = member(v, at, "reportIds", json::value_t::array)) {
+            b->reportIds.clear();
+            for (size_t i = 0; i < ids->size(); ++i) {
+                uint64_t id = 0;
+                std::string here = childPointer(childPointer(at, "reportIds"), std::to_string(i));
+                if (!numberValue((*ids)[i], here, 255, &id)) return false;
+                if (id == 0) return fail(here, "a declared report id is from 1 to 255");
+                b->reportIds.push_back(static_cast<uint8_t>(id));
+            }
+        }
+        return !failed();
+    }
+
+    // Another program's open: its share mode (FILE_SHARE_READ 1, FILE_SHARE_WRITE
+    // 2) and access (default GENERIC_READ | GENERIC_WRITE).
+    bool heldOpen(const json& v, const std::string& at, std::optional<OtherProgramOpen>* out) {
+        const json* held = member(v, at, "heldOpen", json::value_t::object);
+        if (held == nullptr) return !failed();
+        std::string here = childPointer(at, "heldOpen");
+        OtherProgramOpen open;
+        if (!keys(*held, here, {"shareMode", "access"}) || !number(*held, here, "shareMode", &open.shareMode, 7) ||
+            !number(*held, here, "access", &open.access))
+            return false;
+        *out = open;
+        return true;
+    }
+
     bool hidInterface(const json& v, const std::string& at, HidInterface* h) {
         if (!v.is_object()) return fail(at, "a HID interface is an object");
         if (!keys(v, at, {"vendorId", "productId", "version", "manufacturer", "product", "serialNumber", "path",
-                          "reports", "reportBytes", "description", "instanceId", "setupClass", "service",
-                          "hardwareIds", "driver", "faults"}) ||
+                          "reports", "reportBytes", "inputReportLength", "outputReportLength",
+                          "featureReportLength", "reportIds", "keyboardOrMouse", "heldOpen", "description",
+                          "instanceId", "setupClass", "service", "hardwareIds", "driver", "faults"}) ||
             !number(v, at, "vendorId", &h->vendorId, 0xFFFF) || !number(v, at, "productId", &h->productId, 0xFFFF) ||
             !number(v, at, "version", &h->versionNumber, 0xFFFF) ||
             !optionalText(v, at, "manufacturer", &h->manufacturer) || !optionalText(v, at, "product", &h->product) ||
             !optionalText(v, at, "serialNumber", &h->serialNumber) || !text(v, at, "path", &h->interface.path) ||
-            !hidReports(v, at, "reports", &h->behaviour) ||
-            !number(v, at, "reportBytes", &h->behaviour.reportBytes, 4096) || !nodeProperties(v, at, &h->node) ||
-            !optionalText(v, at, "driver", &h->node.driver))
+            !hidReports(v, at, "reports", &h->behaviour) || !reportFormat(v, at, &h->behaviour) ||
+            !flag(v, at, "keyboardOrMouse", &h->keyboardOrMouse) || !heldOpen(v, at, &h->heldOpen) ||
+            !nodeProperties(v, at, &h->node) || !optionalText(v, at, "driver", &h->node.driver))
             return false;
         if (const json* faults = member(v, at, "faults", json::value_t::object)) {
             std::string here = childPointer(at, "faults");
@@ -632,7 +671,8 @@ private:
                           "kind", "manufacturer", "product", "serialNumber", "languages", "strings",
                           "configuration", "configurationBytes", "bos", "service", "description", "setupClass",
                           "hardwareIds", "driverKey", "instanceId", "interfacePath", "fixedClassInterface", "hub",
-                          "hidReports", "hidInterfaces", "winusb", "connectionStatus", "deviceDescriptor", "faults"}))
+                          "hidReports", "hid", "hidInterfaces", "heldOpen", "arrival", "winusb",
+                          "connectionStatus", "deviceDescriptor", "faults"}))
             return false;
         if (!v.contains("vendorId")) return fail(at, "a device needs \"vendorId\"");
         if (!v.contains("productId")) return fail(at, "a device needs \"productId\"");
@@ -773,6 +813,18 @@ private:
         if (v.contains("hidReports") && d.hidInterfaces.empty())
             return fail(childPointer(at, "hidReports"), "\"hidReports\" belongs to a device of kind \"hid\"");
         if (!d.hidInterfaces.empty() && !hidReports(v, at, "hidReports", &d.hidInterfaces[0].behaviour)) return false;
+        if (const json* hid = member(v, at, "hid", json::value_t::object)) {
+            if (d.hidInterfaces.empty()) return fail(childPointer(at, "hid"), "\"hid\" belongs to a device of kind \"hid\"");
+            if (!hidInterface(*hid, childPointer(at, "hid"), &d.hidInterfaces[0])) return false;
+        }
+        if (!heldOpen(v, at, &d.heldOpen)) return false;
+        if (const json* arrival = member(v, at, "arrival", json::value_t::object)) {
+            std::string here = childPointer(at, "arrival");
+            if (!keys(*arrival, here, {"interfacesAfterMs", "hidStringsFailForMs"}) ||
+                !number(*arrival, here, "interfacesAfterMs", &d.arrival.interfacesAfterMs) ||
+                !number(*arrival, here, "hidStringsFailForMs", &d.arrival.hidStringsFailForMs))
+                return false;
+        }
         if (const json* list = member(v, at, "hidInterfaces", json::value_t::array)) {
             for (size_t i = 0; i < list->size(); ++i) {
                 // Each further interface starts as a copy of the device's ids

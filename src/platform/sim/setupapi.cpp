@@ -96,8 +96,11 @@ SetElement* findElement(DeviceInfoSet& set, const platform::SpDevinfoData* data)
         platform::SetLastError(platform::kErrorInvalidParameter);
         return nullptr;
     }
+    // A record the caller hands in with a wrong cbSize is a bad parameter;
+    // only records written back answer ERROR_INVALID_USER_BUFFER (Wine
+    // dlls/setupapi/devinst.c get_device and get_device_iface).
     if (data->cbSize != sizeof(platform::SpDevinfoData)) {
-        platform::SetLastError(kErrorInvalidUserBuffer);
+        platform::SetLastError(platform::kErrorInvalidParameter);
         return nullptr;
     }
     uintptr_t n = data->Reserved;
@@ -118,7 +121,7 @@ void fillDeviceData(const SetElement& element, size_t position, platform::SpDevi
 const InterfaceAnswer* findInterface(DeviceInfoSet& set, const platform::SpDeviceInterfaceData* data,
                                      size_t* elementPosition) {
     if (data == nullptr || data->cbSize != sizeof(platform::SpDeviceInterfaceData)) {
-        platform::SetLastError(data == nullptr ? platform::kErrorInvalidParameter : kErrorInvalidUserBuffer);
+        platform::SetLastError(platform::kErrorInvalidParameter);
         return nullptr;
     }
     uintptr_t element = data->Reserved >> 16;
