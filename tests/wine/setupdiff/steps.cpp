@@ -120,6 +120,21 @@ std::string driverKeyOf(DevInfoSet set, SpDevinfoData* data) {
     return key;
 }
 
+// The answers found for each device, in the table's order, keyed by the
+// lower-case text of the member given.
+void appendInDeviceOrder(const std::map<std::string, std::vector<std::string>>& found, const std::string& heading,
+                         std::string TestDevice::*key, const char* missing, std::vector<std::string>* out) {
+    for (const TestDevice& d : testDevices()) {
+        out->push_back(heading + d.*key);
+        auto it = found.find(lower(d.*key));
+        if (it == found.end()) {
+            out->push_back(std::string("  ") + missing);
+            continue;
+        }
+        for (const std::string& line : it->second) out->push_back("  " + line);
+    }
+}
+
 // The set of all present devices, looked up by driver key as the walk does.
 void deviceSteps(std::vector<std::string>* out) {
     DevInfoSet set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, kDigcfPresent | kDigcfAllClasses);
@@ -146,15 +161,7 @@ void deviceSteps(std::vector<std::string>* out) {
         instanceIdSteps(set, &data, &lines);
     }
     out->push_back("all devices: enumeration ends with err=" + std::to_string(GetLastError()));
-    for (const TestDevice& d : testDevices()) {
-        out->push_back("device " + d.driverKey);
-        auto it = byKey.find(lower(d.driverKey));
-        if (it == byKey.end()) {
-            out->push_back("  not found");
-            continue;
-        }
-        for (const std::string& line : it->second) out->push_back("  " + line);
-    }
+    appendInDeviceOrder(byKey, "device ", &TestDevice::driverKey, "not found", out);
     SetupDiDestroyDeviceInfoList(set);
 }
 
@@ -214,15 +221,7 @@ void interfaceSteps(uint32_t flags, std::vector<std::string>* out) {
         if (ours) byDevice[lower(instanceId)] = lines;
     }
     out->push_back("interfaces: enumeration ends with err=" + std::to_string(GetLastError()));
-    for (const TestDevice& d : testDevices()) {
-        out->push_back("interface of " + d.instanceId);
-        auto it = byDevice.find(lower(d.instanceId));
-        if (it == byDevice.end()) {
-            out->push_back("  none");
-            continue;
-        }
-        for (const std::string& line : it->second) out->push_back("  " + line);
-    }
+    appendInDeviceOrder(byDevice, "interface of ", &TestDevice::instanceId, "none", out);
     SetupDiDestroyDeviceInfoList(set);
 }
 
