@@ -5,7 +5,9 @@
 #
 # A test class Foo with a bench file test/benches/Foo.json runs over a copy
 # of that bench, $work/bench.json, which the test may rewrite to plug and
-# unplug devices; other classes run over the built-in bench.
+# unplug devices. A class named ...DeskTest writes its own bench, through the
+# simulated-desk builder, to the file TAMBERLYX_BENCH names. Other classes
+# run over the built-in bench.
 set -uo pipefail
 java=$1 library=$2 classpath=$3 test_class=$4 work=$5
 rm -rf "$work" && mkdir -p "$work"
@@ -13,6 +15,8 @@ export TAMBERLYX_SIM_ROOT="$work/machine"
 bench="$(dirname "$0")/test/benches/${test_class##*.}.json"
 if [ -f "$bench" ]; then
   cp "$bench" "$work/bench.json"
+  export TAMBERLYX_BENCH="$work/bench.json"
+elif [[ $test_class == *DeskTest ]]; then
   export TAMBERLYX_BENCH="$work/bench.json"
 fi
 export TAMBERLYX_SIM_SHM="/tamberlyx-test-$$"

@@ -1,21 +1,65 @@
-// tamberlyx_bench: the simulated machine's bench files from the command line.
+// tamberlyx_bench: bench files from the command line.
 //
-//   tamberlyx_bench builtin       writes the built-in bench to standard output
-//   tamberlyx_bench check FILE    reads FILE as the simulated machine would;
-//                                 prints what it holds, or the one-line reason
-//                                 it is refused (exit status 1)
+//   tamberlyx_bench capture [--mask-serials]   the machine it runs on, as a bench
+//   tamberlyx_bench import-sysfs [ROOT]        a Linux machine's USB tree (default /sys)
+//   tamberlyx_bench import-umockdev FILE       a recording of Linux devices, as a bench
+//   tamberlyx_bench builtin                    the built-in bench (Linux build)
+//   tamberlyx_bench check FILE                 reads FILE as the simulated machine
+//                                              would; what it holds, or the one-line
+//                                              reason it is refused (Linux build)
 //
-// The demo uses it to start from a file it can rewrite, and to refuse a bad
-// bench with a clear message before any JVM starts.
+// Benches go to standard output. The demo uses builtin and check to start
+// from a file it can rewrite, and to refuse a bad bench before any JVM starts.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "tools/bench/bench_writer.h"
+#include "tools/bench/linux_import.h"
+#include "tools/bench/machine_capture.h"
+#include "tools/bench/serial_mask.h"
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include "platform/sim/bench.h"
-#include "platform/sim/machine.h"
+#endif
 
 namespace {
 
+int usage() {
+    std::fprintf(stderr,
+                 "usage: tamberlyx_bench capture [--mask-serials]\n"
+                 "       tamberlyx_bench import-sysfs [ROOT]\n"
+                 "       tamberlyx_bench import-umockdev FILE\n"
+#ifndef _WIN32
+                 "       tamberlyx_bench builtin\n"
+                 "       tamberlyx_bench check FILE\n"
+#endif
+    );
+    return 2;
+}
+
+int writeOut(const std::string& text) { return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() ? 0 : 1; }
+
+int capture(bool maskSerials) {
+    sim::Machine machine = bench_tool::captureMachine();
+    if (maskSerials) bench_tool::maskSerials(&machine);
+    return writeOut(bench_tool::writeBench(machine));
+}
+
+int import(bool fromSysfs, const std::string& source) {
+    std::string bench, error;
+    bool ok = fromSysfs ? bench_tool::importSysfs(source, &bench, &error)
+                        : bench_tool::importUmockdev(source, &bench, &error);
+    if (!ok) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    return writeOut(bench);
+}
+
+#ifndef _WIN32
 struct Census {
     int controllers = 0;
     int hubs = 0;
@@ -34,11 +78,6 @@ void countPorts(const std::vector<sim::Port>& ports, Census* census) {
     }
 }
 
-int usage() {
-    std::fprintf(stderr, "usage: tamberlyx_bench builtin | tamberlyx_bench check FILE\n");
-    return 2;
-}
-
 int check(const char* path) {
     sim::Machine machine;
     std::string error;
@@ -55,14 +94,23 @@ int check(const char* path) {
                 census.hubs, census.devices);
     return 0;
 }
+#endif
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "builtin") == 0) {
-        const std::string& text = sim::defaultBenchText();
-        return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() ? 0 : 1;
-    }
-    if (argc == 3 && std::strcmp(argv[1], "check") == 0) return check(argv[2]);
+#ifdef _WIN32
+    // Benches are written byte for byte, without line-end conversion.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    std::string command = argc >= 2 ? argv[1] : "";
+    if (command == "capture" && argc == 2) return capture(false);
+    if (command == "capture" && argc == 3 && std::strcmp(argv[2], "--mask-serials") == 0) return capture(true);
+    if (command == "import-sysfs" && argc <= 3) return import(true, argc == 3 ? argv[2] : "/sys");
+    if (command == "import-umockdev" && argc == 3) return import(false, argv[2]);
+#ifndef _WIN32
+    if (command == "builtin" && argc == 2) return writeOut(sim::defaultBenchText());
+    if (command == "check" && argc == 3) return check(argv[2]);
+#endif
     return usage();
 }

@@ -39,7 +39,10 @@ int32_t DeviceEntry::getDescriptor(uint8_t* data, int32_t dataLength, int32_t de
     case kStringDescriptorType: {
         const char* text = nullptr;
         if (!selectText(*this, stringKind, &text)) return finishOperation(*this, NoSuchDevice);
-        if (length < 0 || !arrayHolds(data, dataLength, length)) return finishOperation(*this, NoSuchDevice);
+        // A bound below 1 leaves no room even for the zero: nothing is
+        // written, though a missing array is still refused.
+        if (length <= 0 && data != nullptr) return finishOperation(*this, Success);
+        if (!arrayHolds(data, dataLength, length)) return finishOperation(*this, NoSuchDevice);
         copyBoundedString(text, data, length);
         return finishOperation(*this, Success);
     }

@@ -2,8 +2,11 @@
 // 64 data bytes) written or read with overlapped I/O, bounded by a time-out.
 //
 // The report buffer, the overlapped record and its event belong to the
-// request until it has ended. A request that is cancelled is therefore
-// waited for before any of them is given up: CancelIo only asks.
+// request until it has ended. A pending request that is cancelled is
+// therefore waited for before any of them is given up: CancelIo only asks.
+// Only a request the system reported as pending is ever waited for: one
+// that failed at once has ended, and the system neither signals its event
+// nor writes its overlapped record, so a wait for it would never return.
 #include <algorithm>
 #include <cstring>
 
@@ -74,7 +77,7 @@ int32_t transferReport(DeviceEntry& entry, bool read, uint8_t* report, uint32_t 
         if (entry.lastError == platform::kErrorIoPending)
             result = awaitPendingReport(entry, &overlapped, bytes, timeout, failure);
         else if (entry.lastError != platform::kErrorHandleEof)
-            cancelAndAwait(entry.fileHandle, &overlapped);
+            platform::CancelIo(entry.fileHandle);  // nothing of this request is left to wait for
     }
     platform::CloseHandle(event);
     return result;

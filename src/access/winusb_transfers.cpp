@@ -1,6 +1,6 @@
 // Control and bulk transfers and pipe aborts on a WinUSB device. Every call
 // into WinUSB is synchronous; a bulk transfer is bounded by the pipe time-out
-// set just before it.
+// set just before it, and is refused when that time-out cannot be set.
 #include <algorithm>
 #include <cstring>
 
@@ -48,14 +48,15 @@ int32_t bulkTransfer(DeviceEntry& entry, bool read, int32_t pipe, int32_t length
     // The caller names the endpoint number; a read addresses its IN pipe.
     uint8_t id = read ? static_cast<uint8_t>(pipeId(pipe) | kInPipeBit) : pipeId(pipe);
     platform::WinUsbReadPipeFn transfer = usableEntryPoint(read ? winUsbApi.readPipe : winUsbApi.writePipe);
-    if (transfer == nullptr) {
+    // Without the pipe policy the caller's time-out cannot be set, and a
+    // transfer on a silent pipe would never return: none is started.
+    platform::WinUsbSetPipePolicyFn setPolicy = usableEntryPoint(winUsbApi.setPipePolicy);
+    if (transfer == nullptr || setPolicy == nullptr) {
         entry.lastError = kMissingEntryPointError;
         return finishOperation(entry, TransferFailed);
     }
-    if (platform::WinUsbSetPipePolicyFn setPolicy = usableEntryPoint(winUsbApi.setPipePolicy)) {
-        uint32_t milliseconds = static_cast<uint32_t>(timeout);
-        setPolicy(entry.winUsbHandle, id, platform::kPipeTransferTimeout, sizeof milliseconds, &milliseconds);
-    }
+    uint32_t milliseconds = static_cast<uint32_t>(timeout);
+    setPolicy(entry.winUsbHandle, id, platform::kPipeTransferTimeout, sizeof milliseconds, &milliseconds);
     uint32_t transferred = 0;
     if (transfer(entry.winUsbHandle, id, data, static_cast<uint32_t>(length), &transferred, nullptr) == 0) {
         recordSystemError(entry);

@@ -24,22 +24,25 @@ void keepMonitorThread(platform::Handle thread, uint32_t id) {
 
 int32_t initializeDeviceAccess(WinUsbApi* holder) {
     if (holder == nullptr) return NoApiTable;
-    // A repeated initialisation loads the module again; the table keeps one
-    // reference, so the earlier one is given back once the new one is held.
+    // Every initialisation takes a reference of its own, and the earlier
+    // ones are kept: devices opened under them still call into the module.
     platform::Module earlier = holder->module;
-    holder->module = WinUsbApi::load();
-    if (earlier != nullptr) {
-        platform::FreeLibrary(earlier);
-        // Without a new reference the entry points may lead nowhere.
-        if (holder->module == nullptr) *holder = WinUsbApi{};
-    }
-    if (holder->module == nullptr) return 1;
+    platform::Module loaded = WinUsbApi::load();
+    holder->module = loaded != nullptr ? loaded : earlier;
+    if (loaded == nullptr) return 1;
 
     uint32_t threadId = 0;
     platform::Handle thread =
         platform::CreateThread(nullptr, 0, &DeviceChangeMonitor::run, nullptr, 0, &threadId);
     if (thread == nullptr) {
-        WinUsbApi::unload(holder);
+        // Only this initialisation's reference is given back; the table
+        // stays usable while an earlier one holds the module.
+        if (earlier == nullptr) {
+            WinUsbApi::unload(holder);
+        } else {
+            platform::FreeLibrary(loaded);
+            holder->module = earlier;
+        }
         return ThreadStartFailed;
     }
     keepMonitorThread(thread, threadId);

@@ -110,7 +110,7 @@ TEST_F(HidReports, BytesTheDeviceDidNotSendReadAsZero) {
 
     // Now the device answers with 8-byte reports.
     sim::HidBehaviour shortReports;
-    shortReports.reportBytes = 8;
+    shortReports.inputReportLength = shortReports.outputReportLength = 9;
     runningHid(hidPath())->setBehaviour(shortReports);
     ASSERT_EQ(e.writeInterruptPipe(0, 8, 500, full.data(), size(full)), 9);
     EXPECT_EQ(e.readInterruptPipe(0, 64, 500, data.data(), size(data)), 9);

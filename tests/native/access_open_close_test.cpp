@@ -144,6 +144,19 @@ TEST_F(DeviceOpenClose, AMissingInitializeIsNeverCalled) {
     EXPECT_EQ(e.fileHandle, platform::invalidHandle());
 }
 
+// A re-initialisation whose monitor cannot start gives back only the
+// reference it took: a device opened earlier still moves data.
+TEST_F(DeviceOpenClose, AFailedReinitialisationLeavesOpenDevicesWorking) {
+    DeviceEntry& e = openWinUsb();
+    sim::failNthCall("CreateThread", 1, platform::kErrorNotEnoughMemory);
+    ASSERT_EQ(initializeDeviceAccess(&winUsbApi), ThreadStartFailed);
+    EXPECT_EQ(sim::moduleReferences("winusb.dll"), 1);
+    std::vector<uint8_t> sent = pattern(16, 3), received(16, 0);
+    EXPECT_EQ(e.writeBulkPipe(1, 16, 500, sent.data(), 16), 16);
+    EXPECT_EQ(e.readBulkPipe(1, 16, 500, received.data(), 16), 16);
+    EXPECT_EQ(received, sent);
+}
+
 TEST_F(DeviceOpenClose, AModuleGivenBackAfterAFailedMonitorStartIsNeverCalled) {
     WinUsbApi::unload(&winUsbApi);
     sim::failNthCall("CreateThread", 1, platform::kErrorNotEnoughMemory);

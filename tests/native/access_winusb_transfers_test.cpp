@@ -173,12 +173,16 @@ TEST_F(WinUsbTransfers, MissingEntryPointsAreNeverCalled) {
     EXPECT_EQ(e.lastError, platform::kErrorProcNotFound);
     EXPECT_EQ(e.writeBulkPipe(1, 8, 10, data.data(), size(data)), 8);
 
-    // Without the pipe policy a bulk transfer still runs, just without a time-out.
+    // Without the pipe policy no bulk transfer runs: it would run without
+    // the caller's time-out, and a silent pipe would hold it for ever.
     winUsbApi = loaded;
     winUsbApi.setPipePolicy = nullptr;
     sim::startJournal();
-    EXPECT_EQ(e.readBulkPipe(1, 8, 10, data.data(), size(data)), 8);
-    EXPECT_TRUE(callsOf("WinUsb_SetPipePolicy").empty());
+    e.lastError = 0;
+    EXPECT_EQ(e.readBulkPipe(1, 8, 10, data.data(), size(data)), TransferFailed);
+    EXPECT_EQ(e.lastError, platform::kErrorProcNotFound);
+    EXPECT_EQ(e.writeBulkPipe(1, 8, 10, data.data(), size(data)), TransferFailed);
+    EXPECT_TRUE(sim::journal().empty());
     winUsbApi = loaded;
 }
 

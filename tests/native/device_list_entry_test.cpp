@@ -19,6 +19,7 @@ DeviceEntry* walkedEntryWithoutTexts() {
     DeviceEntry* entry = zeroEntry();
     entry->devicePath = platform::crtDuplicate("\\\\?\\usb#vid_0fe2");
     entry->stateA = entry->stateB = entry->present = entry->reportedPresent = 1;
+    entry->isHid = 1;
     entry->fileHandle = platform::invalidHandle();
     entry->winUsbHandle = reinterpret_cast<void*>(0x55);
     entry->lastResult = -112;
@@ -40,6 +41,12 @@ TEST(DeviceEntryCopy, TakesEveryFieldAndGivesMissingDescriptionsTheirMark) {
     sim::clearFaults();
     const sim::Counts before = sim::openCounts();
     DeviceEntry* walked = walkedEntryWithoutTexts();
+    // Four different state words, so that one copied into another shows.
+    walked->stateA = 1;
+    walked->stateB = 2;
+    walked->present = 3;
+    walked->reportedPresent = 4;
+    walked->isOpen = 5;
     DeviceEntry* listed = zeroEntry();
     listed->index = 4;
 
@@ -59,7 +66,12 @@ TEST(DeviceEntryCopy, TakesEveryFieldAndGivesMissingDescriptionsTheirMark) {
     EXPECT_EQ(listed->sequenceNumber, 7);
     EXPECT_EQ(listed->driverSupported, 1);
     EXPECT_EQ(std::memcmp(&listed->deviceDescriptor, &walked->deviceDescriptor, 18), 0);
-    EXPECT_EQ(listed->stateA + listed->stateB + listed->present + listed->reportedPresent, 4);
+    EXPECT_EQ(listed->stateA, 1);
+    EXPECT_EQ(listed->stateB, 2);
+    EXPECT_EQ(listed->present, 3);
+    EXPECT_EQ(listed->reportedPresent, 4);
+    EXPECT_EQ(listed->isOpen, 5);
+    EXPECT_EQ(listed->isHid, 1);
     // The registry numbers and links the entry; the copy leaves that alone.
     EXPECT_EQ(listed->index, 4);
     EXPECT_EQ(listed->next, nullptr);

@@ -113,13 +113,17 @@ TEST_F(DeviceListRegistryTest, UpdateMarksGoneDevicesAbsentAndAppendsNewOnesWith
     EXPECT_EQ(appended->reportedPresent, 1);
     EXPECT_EQ(findChange(id, 2), entryAt(id, 0)) << "only the device that went is a change";
 
-    // The device comes back, now under another interface path: its old
-    // entry is found again and keeps what was recorded when it was made.
-    attach({device("A", "1", "pa-new"), b, c});
+    // The device comes back on another port: its old entry is found again
+    // and takes the paths it can be opened under now.
+    FakeDevice movedA = device("A", "1", "pa-new");
+    movedA.hidPath = "hid-a";
+    attach({movedA, b, c});
     EXPECT_EQ(update(id), Success);
     EXPECT_EQ(countOf(id), 3);
     EXPECT_EQ(entryAt(id, 0)->present, 1);
-    EXPECT_STREQ(entryAt(id, 0)->devicePath, "pa");
+    EXPECT_STREQ(entryAt(id, 0)->devicePath, "pa-new");
+    EXPECT_STREQ(entryAt(id, 0)->hidPath, "hid-a");
+    EXPECT_EQ(entryAt(id, 0)->isHid, 1);
     EXPECT_EQ(findChange(id, 0), nullptr) << "gone and back again before anyone asked is no change";
 }
 
@@ -149,18 +153,66 @@ TEST_F(DeviceListRegistryTest, MatchingComparesIdsReleaseNumberAndTextsExactly) 
     EXPECT_EQ(entryAt(id, 4)->present, 1);
 }
 
-TEST_F(DeviceListRegistryTest, TwoIdenticalDevicesAreBothListedButARefreshFindsOnlyTheFirst) {
-    const FakeDevice twin = device("Twin", nullptr, "p1");
-    FakeDevice otherTwin = twin;
-    otherTwin.devicePath = "p2";
-    attach({twin, otherTwin});
+TEST_F(DeviceListRegistryTest, IdenticalDevicesKeepOneEntryEach) {
+    auto twin = [](const char* path) { return device("Twin", nullptr, path); };
+    attach({twin("p1"), twin("p2")});
     const int32_t id = create(0x1234);
     ASSERT_EQ(countOf(id), 2);
-
     EXPECT_EQ(update(id), Success);
     EXPECT_EQ(countOf(id), 2);
-    EXPECT_EQ(entryAt(id, 0)->present, 1);
+    EXPECT_EQ(entryAt(id, 0)->present + entryAt(id, 1)->present, 2);
+    EXPECT_EQ(findChange(id, 0), nullptr);
+
+    // Three more plugged at once are three new entries, each at its own path.
+    attach({twin("p1"), twin("p2"), twin("p3"), twin("p4"), twin("p5")});
+    EXPECT_EQ(update(id), Success);
+    ASSERT_EQ(countOf(id), 5);
+    const char* paths[] = {"p1", "p2", "p3", "p4", "p5"};
+    for (int32_t i = 0; i < 5; ++i) {
+        EXPECT_STREQ(entryAt(id, i)->devicePath, paths[i]);
+        EXPECT_EQ(entryAt(id, i)->present, 1);
+    }
+    EXPECT_EQ(findChange(id, 0), nullptr);
+
+    // One unplugged: exactly its entry goes, reported once; the twins that
+    // stayed keep their entries even though an earlier entry is free.
+    attach({twin("p1"), twin("p3"), twin("p4"), twin("p5")});
+    EXPECT_EQ(update(id), Success);
+    EXPECT_EQ(countOf(id), 5);
     EXPECT_EQ(entryAt(id, 1)->present, 0);
+    ASSERT_EQ(findChange(id, 0), entryAt(id, 1));
+    entryAt(id, 1)->reportedPresent = 0;
+    EXPECT_EQ(findChange(id, 0), nullptr);
+    EXPECT_STREQ(entryAt(id, 3)->devicePath, "p4");
+}
+
+TEST_F(DeviceListRegistryTest, AnOpenTwinKeepsItsEntryAndPathsWhileTheOtherComesAndGoes) {
+    auto twin = [](const char* path) { return device("Twin", nullptr, path); };
+    attach({twin("p1"), twin("p2")});
+    const int32_t id = create(0x1234);
+    DeviceEntry* open = entryAt(id, 1);
+    ASSERT_NE(open, nullptr);
+    open->isOpen = 1;
+    const platform::Handle handle = open->fileHandle;
+
+    // The first twin goes: the open one is still at its path and stays
+    // present, and the entry of the one that went is the change.
+    attach({twin("p2")});
+    EXPECT_EQ(update(id), Success);
+    EXPECT_EQ(entryAt(id, 0)->present, 0);
+    EXPECT_EQ(open->present, 1);
+    EXPECT_EQ(findChange(id, 0), entryAt(id, 0));
+
+    // Both walked at other paths: the closed entry takes the first, the open
+    // one keeps the paths its handle was opened on.
+    attach({twin("p3"), twin("p4")});
+    EXPECT_EQ(update(id), Success);
+    EXPECT_EQ(countOf(id), 2);
+    EXPECT_EQ(entryAt(id, 0)->present + open->present, 2);
+    EXPECT_STREQ(open->devicePath, "p2");
+    EXPECT_EQ(open->fileHandle, handle);
+    EXPECT_STREQ(entryAt(id, 0)->devicePath, "p3");
+    open->isOpen = 0;
 }
 
 TEST_F(DeviceListRegistryTest, AWalkWithoutResultLeavesTheListAsItWas) {

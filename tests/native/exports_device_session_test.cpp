@@ -10,6 +10,7 @@
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
 #include "jni/exports.h"
+#include "platform/sim/hot_plug.h"
 #include "platform/usb_requests.h"
 #include "session/open_device_table.h"
 
@@ -139,6 +140,33 @@ TEST_F(DeviceMethodsOverAList, NullArraysAreRefusedWithoutBeingPinned) {
     EXPECT_EQ(TAMBERLYX_METHOD(usbReadInterruptPipe)(env, nullptr, l, h, 0, 64, 100, nullptr), ReadFailed);
     EXPECT_EQ(TAMBERLYX_METHOD(usbGetDeviceDescriptor)(env, nullptr, l, h, 1, 0, 18, nullptr), NoSuchDevice);
 
+}
+
+// Devices pulled out while open: every transfer is refused by the system at
+// once, and each method answers its failure value at once, long before its
+// time-out (a wait for a request that never started would never end).
+TEST_F(DeviceMethodsOverAList, DevicesThatFailAtOnceAnswerAtOnce) {
+    ASSERT_EQ(TAMBERLYX_METHOD(usbOpenDevice)(env, nullptr, listId, loopback), Success);
+    ASSERT_EQ(TAMBERLYX_METHOD(usbOpenDevice)(env, nullptr, listId, hid), Success);
+    ASSERT_TRUE(sim::unplugDevice({0, 1}));
+    ASSERT_TRUE(sim::unplugDevice({0, 2}));
+    int32_t l = listId, w = loopback, h = hid;
+    JavaArray report{std::vector<jbyte>(64, 0x5A)};
+    JavaArray bytes{std::vector<jbyte>(8 + 16, 0)};
+    bytes.bytes[0] = static_cast<jbyte>(0xC0);  // a vendor request, device to host
+
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(TAMBERLYX_METHOD(usbReadInterruptPipe)(env, nullptr, l, h, 0, 64, 5000, java(report)), ReadFailed);
+    EXPECT_EQ(TAMBERLYX_METHOD(usbWriteInterruptPipe)(env, nullptr, l, h, 0, 64, 5000, java(report)),
+              TransferFailed);
+    EXPECT_EQ(TAMBERLYX_METHOD(usbReadBulkPipe)(env, nullptr, l, w, 1, 16, 5000, java(bytes)), TransferFailed);
+    EXPECT_EQ(TAMBERLYX_METHOD(usbWriteBulkPipe)(env, nullptr, l, w, 1, 16, 5000, java(bytes)), TransferFailed);
+    EXPECT_EQ(TAMBERLYX_METHOD(usbReadControlPipe)(env, nullptr, l, w, 16, 0, java(bytes)), ReadFailed);
+    EXPECT_LT(millisecondsSince(start), 1000);
+    EXPECT_EQ(report.bytes, std::vector<jbyte>(64, 0x5A)) << "a failed read leaves the array alone";
+
+    EXPECT_EQ(TAMBERLYX_METHOD(usbCloseDevice)(env, nullptr, l, w), Success);
+    EXPECT_EQ(TAMBERLYX_METHOD(usbCloseDevice)(env, nullptr, l, h), Success);
 }
 
 TEST_F(DeviceMethodsOverAList, ReleasingAListClosesItsOpenDevicesFirst) {

@@ -84,7 +84,7 @@ TEST(BenchFiles, TheBuiltInDeskHoldsEveryKindOfDevice) {
     bool hidEcho = false;
     for (sim::Device* d : withService("HidUsb"))
         for (const sim::HidInterface& h : d->hidInterfaces)
-            hidEcho |= h.behaviour.kind == sim::HidReportKind::Echo && h.behaviour.reportBytes == 64 &&
+            hidEcho |= h.behaviour.kind == sim::HidReportKind::Echo && h.behaviour.inputReportLength == 65 &&
                        h.manufacturer && h.product && h.serialNumber && h.vendorId == d->descriptor.idVendor;
     EXPECT_TRUE(hidEcho);
 
@@ -133,8 +133,9 @@ TEST(BenchFiles, ABenchReadTwiceNamesEverythingTheSame) {
 }
 
 TEST(BenchFiles, TheReadmeExampleReadsAsItSays) {
-    std::string readmePath = std::string(__FILE__);
-    readmePath = readmePath.substr(0, readmePath.rfind("/tests/")) + "/README.md";
+    // The source tree as the build names it: __FILE__ may be relative to
+    // the directory the compiler ran in, which is not where the test runs.
+    std::string readmePath = std::string(TAMBERLYX_SOURCE_DIR) + "/README.md";
     std::ifstream file(readmePath);
     ASSERT_TRUE(file) << readmePath;
     std::stringstream all;

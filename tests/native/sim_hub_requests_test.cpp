@@ -126,6 +126,9 @@ TEST_F(HubRequests, NameRequestsReportTheWholeStructureSizeThenTheName) {
     EXPECT_EQ(first.bytes, 6u);
     uint32_t actual = u32At(first.buffer, 0);
     EXPECT_EQ(actual, 4 + 2 * (rootName.size() + 1));
+    Answer shortOfIt = request(hc, platform::kIoctlUsbGetRootHubName, std::vector<uint8_t>(actual - 2, 0));
+    ASSERT_TRUE(shortOfIt.ok);
+    EXPECT_EQ(shortOfIt.bytes, 8u) << "a buffer too short counts the bare structure";
     Answer second = request(hc, platform::kIoctlUsbGetRootHubName, std::vector<uint8_t>(actual, 0));
     ASSERT_TRUE(second.ok);
     EXPECT_EQ(second.bytes, actual);
@@ -160,6 +163,15 @@ TEST_F(HubRequests, NameRequestsReportTheWholeStructureSizeThenTheName) {
     EXPECT_EQ(u32At(connection(platform::kIoctlUsbGetNodeConnectionName, 1, 10).buffer, 4), 10u);
     // An empty port has no driver key.
     EXPECT_FALSE(connection(platform::kIoctlUsbGetNodeConnectionDriverkeyName, 3, 10).ok);
+
+    // A root hub without a name answers an empty one.
+    sim::withMachine([](sim::Machine& m) { m.controllers[0].rootHub.name.clear(); });
+    hc = openForRequests(controller.interface.path);
+    Answer unnamed = request(hc, platform::kIoctlUsbGetRootHubName, std::vector<uint8_t>(64, 0xFF));
+    EXPECT_TRUE(unnamed.ok);
+    EXPECT_EQ(u32At(unnamed.buffer, 0), 6u);
+    EXPECT_EQ(textAt(unnamed.buffer, 4), u"");
+    platform::CloseHandle(hc);
 }
 
 TEST_F(HubRequests, DescriptorRequestsReturnTheHeaderAndWhatTheDeviceSent) {

@@ -140,8 +140,16 @@ TEST(SimulatedHid, RefusesReportsOfTheWrongSizeAndWritesWithoutAccess) {
     Request request;
     uint32_t count = 0;
     std::vector<uint8_t> shortReport(33);
+    request.overlapped.InternalHigh = 7;
     EXPECT_FALSE(WriteFile(file, shortReport.data(), 33, &count, &request.overlapped));
     EXPECT_EQ(GetLastError(), kErrorInvalidParameter);
+    // Failed at once: the request was marked pending as it began and is
+    // never written back nor signalled.
+    EXPECT_EQ(request.overlapped.Internal, 0x103u);
+    EXPECT_EQ(request.overlapped.InternalHigh, 0u);
+    EXPECT_EQ(WaitForSingleObject(request.overlapped.hEvent, 0), kWaitTimeout);
+    EXPECT_FALSE(GetOverlappedResult(file, &request.overlapped, &count, false));
+    EXPECT_EQ(GetLastError(), kErrorIoIncomplete);
     EXPECT_FALSE(ReadFile(file, request.buffer.data(), 64, &count, &request.overlapped));
     EXPECT_EQ(GetLastError(), 1784u) << "a buffer smaller than one input report";
     EXPECT_FALSE(ReadFile(file, request.buffer.data(), 65, &count, nullptr)) << "an overlapped file needs OVERLAPPED";

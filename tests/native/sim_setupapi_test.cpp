@@ -191,6 +191,17 @@ TEST_F(SetupApi, RecordsWithAWrongCbSizeAreRefused) {
     EXPECT_FALSE(platform::SetupDiGetDeviceInterfaceDetailW(set, &i, detail, 10, &size, nullptr));
     EXPECT_EQ(platform::GetLastError(), platform::kErrorInsufficientBuffer);
     EXPECT_GT(size, 10u);
+
+    // Records handed in with a wrong size are bad parameters.
+    i.cbSize = 0;
+    EXPECT_FALSE(platform::SetupDiGetDeviceInterfaceDetailW(set, &i, nullptr, 0, &size, nullptr));
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorInvalidParameter);
+    d = deviceData();
+    ASSERT_TRUE(platform::SetupDiEnumDeviceInfo(set, 0, &d));
+    d.cbSize = 28;
+    EXPECT_FALSE(platform::SetupDiEnumDeviceInterfaces(set, &d, &platform::kGuidDevinterfaceUsbDevice, 0,
+                                                       &(i = interfaceData())));
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorInvalidParameter);
     platform::SetupDiDestroyDeviceInfoList(set);
 }
 

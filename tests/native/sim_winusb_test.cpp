@@ -288,6 +288,10 @@ TEST_F(SimulatedWinUsb, ControlRequestsAnswerDescriptorsEchoVendorDataAndStallTh
     EXPECT_EQ(GetLastError(), kErrorGenFailure) << "SET_CONFIGURATION is stalled";
     EXPECT_FALSE(api.controlTransfer(device.iface, setup(0x80, 6, 0x0305, 0x0409, 64), buffer, 64, &count, nullptr));
     EXPECT_EQ(GetLastError(), kErrorGenFailure) << "no string 5";
+    std::vector<uint8_t> large(4097, 0);
+    EXPECT_FALSE(api.controlTransfer(device.iface, setup(0xC0, 0x11, 0, 0, 4097), large.data(), 4097, &count,
+                                     nullptr));
+    EXPECT_EQ(GetLastError(), kErrorInvalidParameter) << "a data stage over 4 KiB";
 }
 
 TEST_F(SimulatedWinUsb, UnplugEndsABlockedTransferAndFailsLaterOnes) {
@@ -304,10 +308,11 @@ TEST_F(SimulatedWinUsb, UnplugEndsABlockedTransferAndFailsLaterOnes) {
     ASSERT_TRUE(running->waitForBlockedTransfers(1, 2000));
     sim::unplugDevice({0, 1});
     reader.join();
-    EXPECT_EQ(error, 22u);
+    EXPECT_EQ(error, 433u) << "in flight: ERROR_NO_SUCH_DEVICE";
     uint8_t out[1] = {1};
     uint32_t count = 0;
     EXPECT_FALSE(api.writePipe(device.iface, 0x01, out, 1, &count, nullptr));
+    EXPECT_EQ(GetLastError(), 22u) << "begun after: ERROR_BAD_COMMAND";
 }
 
 TEST_F(SimulatedWinUsb, ClosingTheFileBeforeWinUsbFreeIsReported) {

@@ -5,6 +5,7 @@
 #include "platform/sim/bench.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <initializer_list>
 #include <nlohmann/json.hpp>
@@ -158,7 +159,8 @@ private:
 
     bool hub(const json& v, const std::string& at, const std::string& place, HubBuilder* out) {
         if (!v.is_object()) return fail(at, "a hub is an object");
-        if (!keys(v, at, {"portCount", "ports", "superSpeed", "busPowered", "name", "faults"})) return false;
+        if (!keys(v, at, {"portCount", "ports", "superSpeed", "busPowered", "name", "interfacePath", "faults"}))
+            return false;
         uint32_t portCount = 4;
         bool countGiven = v.contains("portCount");
         if (!number(v, at, "portCount", &portCount, 255)) return false;
@@ -182,9 +184,9 @@ private:
         for (auto& entry : ports) builder.port(entry.first, entry.second);
         Hub knobs;
         bool superSpeed = false, busPowered = false;
-        std::string name;
+        std::string name, interfacePath;
         if (!flag(v, at, "superSpeed", &superSpeed) || !flag(v, at, "busPowered", &busPowered) ||
-            !text(v, at, "name", &name))
+            !text(v, at, "name", &name) || !text(v, at, "interfacePath", &interfacePath))
             return false;
         if (!name.empty()) builder.name(name);
         if (const json* faults = member(v, at, "faults", json::value_t::object)) {
@@ -196,7 +198,8 @@ private:
                 return false;
         }
         if (failed()) return false;
-        builder.superSpeed(superSpeed).edit([knobs, busPowered](Hub& h) {
+        builder.superSpeed(superSpeed).edit([knobs, busPowered, interfacePath](Hub& h) {
+            if (!interfacePath.empty()) h.interface.path = interfacePath;
             h.openError = knobs.openError;
             h.nodeInfoError = knobs.nodeInfoError;
             h.reportedPortCount = knobs.reportedPortCount;
@@ -209,7 +212,7 @@ private:
     bool controller(const json& v, const std::string& at, uint32_t index, HostController* out) {
         if (!v.is_object()) return fail(at, "a controller is an object");
         if (!keys(v, at, {"pci", "instanceId", "driverKey", "description", "service", "setupClass", "hardwareIds",
-                          "busNumber", "address", "interfacePath", "rootHub", "faults"}))
+                          "busNumber", "address", "interfacePath", "rootHub", "rootHubNode", "faults"}))
             return false;
         std::string place = "c" + std::to_string(index);
         ControllerBuilder builder;
@@ -245,6 +248,14 @@ private:
         if (!nodeProperties(v, at, &c.node) || !optionalNumber(v, at, "busNumber", &c.node.busNumber) ||
             !optionalNumber(v, at, "address", &c.node.address) || !text(v, at, "interfacePath", &c.interface.path))
             return false;
+        // The root hub's own device node, as the SetupAPI lists it.
+        if (const json* node = member(v, at, "rootHubNode", json::value_t::object)) {
+            std::string here = childPointer(at, "rootHubNode");
+            if (!keys(*node, here, {"description", "setupClass", "service", "instanceId", "hardwareIds", "driver"}) ||
+                !nodeProperties(*node, here, &c.rootHubNode) || !optionalText(*node, here, "driver", &c.rootHubNode.driver))
+                return false;
+        }
+        if (failed()) return false;
         if (const json* faults = member(v, at, "faults", json::value_t::object)) {
             std::string here = childPointer(at, "faults");
             if (!keys(*faults, here, {"openError", "driverKeyName", "rootHubName", "powerMap", "controllerInfo",
@@ -391,18 +402,57 @@ private:
         return true;
     }
 
+    // Report lengths (the report id byte and the data) and declared report
+    // ids; "reportBytes" is the older way to give the input and output data
+    // length.
+    bool reportFormat(const json& v, const std::string& at, HidBehaviour* b) {
+        uint32_t dataBytes = 0;
+        if (!number(v, at, "reportBytes", &dataBytes, 4095)) return false;
+        if (v.contains("reportBytes")) b->inputReportLength = b->outputReportLength = dataBytes + 1;
+        if (!number(v, at, "inputReportLength", &b->inputReportLength, 4096) ||
+            !number(v, at, "outputReportLength", &b->outputReportLength, 4096) ||
+            !number(v, at, "featureReportLength", &b->featureReportLength, 4096))
+            return false;
+        if (const json* ids = member(v, at, "reportIds", json::value_t::array)) {
+            b->reportIds.clear();
+            for (size_t i = 0; i < ids->size(); ++i) {
+                uint64_t id = 0;
+                std::string here = childPointer(childPointer(at, "reportIds"), std::to_string(i));
+                if (!numberValue((*ids)[i], here, 255, &id)) return false;
+                if (id == 0) return fail(here, "a declared report id is from 1 to 255");
+                b->reportIds.push_back(static_cast<uint8_t>(id));
+            }
+        }
+        return !failed();
+    }
+
+    // Another program's open: its share mode (FILE_SHARE_READ 1, FILE_SHARE_WRITE
+    // 2) and access (default GENERIC_READ | GENERIC_WRITE).
+    bool heldOpen(const json& v, const std::string& at, std::optional<OtherProgramOpen>* out) {
+        const json* held = member(v, at, "heldOpen", json::value_t::object);
+        if (held == nullptr) return !failed();
+        std::string here = childPointer(at, "heldOpen");
+        OtherProgramOpen open;
+        if (!keys(*held, here, {"shareMode", "access"}) || !number(*held, here, "shareMode", &open.shareMode, 7) ||
+            !number(*held, here, "access", &open.access))
+            return false;
+        *out = open;
+        return true;
+    }
+
     bool hidInterface(const json& v, const std::string& at, HidInterface* h) {
         if (!v.is_object()) return fail(at, "a HID interface is an object");
         if (!keys(v, at, {"vendorId", "productId", "version", "manufacturer", "product", "serialNumber", "path",
-                          "reports", "reportBytes", "description", "instanceId", "faults"}) ||
+                          "reports", "reportBytes", "inputReportLength", "outputReportLength",
+                          "featureReportLength", "reportIds", "keyboardOrMouse", "heldOpen", "description",
+                          "instanceId", "setupClass", "service", "hardwareIds", "driver", "faults"}) ||
             !number(v, at, "vendorId", &h->vendorId, 0xFFFF) || !number(v, at, "productId", &h->productId, 0xFFFF) ||
             !number(v, at, "version", &h->versionNumber, 0xFFFF) ||
             !optionalText(v, at, "manufacturer", &h->manufacturer) || !optionalText(v, at, "product", &h->product) ||
             !optionalText(v, at, "serialNumber", &h->serialNumber) || !text(v, at, "path", &h->interface.path) ||
-            !hidReports(v, at, "reports", &h->behaviour) ||
-            !number(v, at, "reportBytes", &h->behaviour.reportBytes, 4096) ||
-            !optionalText(v, at, "description", &h->node.description) ||
-            !optionalText(v, at, "instanceId", &h->node.instanceId))
+            !hidReports(v, at, "reports", &h->behaviour) || !reportFormat(v, at, &h->behaviour) ||
+            !flag(v, at, "keyboardOrMouse", &h->keyboardOrMouse) || !heldOpen(v, at, &h->heldOpen) ||
+            !nodeProperties(v, at, &h->node) || !optionalText(v, at, "driver", &h->node.driver))
             return false;
         if (const json* faults = member(v, at, "faults", json::value_t::object)) {
             std::string here = childPointer(at, "faults");
@@ -423,7 +473,8 @@ private:
                           "kind", "manufacturer", "product", "serialNumber", "languages", "strings",
                           "configuration", "configurationBytes", "bos", "service", "description", "setupClass",
                           "hardwareIds", "driverKey", "instanceId", "interfacePath", "fixedClassInterface", "hub",
-                          "hidReports", "hidInterfaces", "winusb", "connectionStatus", "faults"}))
+                          "hidReports", "hid", "hidInterfaces", "heldOpen", "arrival", "winusb",
+                          "connectionStatus", "deviceDescriptor", "faults"}))
             return false;
         if (!v.contains("vendorId")) return fail(at, "a device needs \"vendorId\"");
         if (!v.contains("productId")) return fail(at, "a device needs \"productId\"");
@@ -545,6 +596,15 @@ private:
         if (v.contains("interfacePath")) b.interfacePath(interfacePath);
 
         Device d = b.build();
+        // The 18 bytes as the hub reports them, for a device taken from a
+        // real machine: they override what the keys above made.
+        if (auto it = v.find("deviceDescriptor"); it != v.end()) {
+            std::vector<uint8_t> bytes;
+            std::string here = childPointer(at, "deviceDescriptor");
+            if (!hexBytes(*it, here, &bytes)) return false;
+            if (bytes.size() != sizeof d.descriptor) return fail(here, "\"deviceDescriptor\" is 18 bytes");
+            std::memcpy(&d.descriptor, bytes.data(), sizeof d.descriptor);
+        }
         if (!nodeProperties(v, at, &d.node) || !number(v, at, "address", &d.address, 127) ||
             !optionalNumber(v, at, "connectionStatus", &port->connectionStatus))
             return false;
@@ -555,6 +615,18 @@ private:
         if (v.contains("hidReports") && d.hidInterfaces.empty())
             return fail(childPointer(at, "hidReports"), "\"hidReports\" belongs to a device of kind \"hid\"");
         if (!d.hidInterfaces.empty() && !hidReports(v, at, "hidReports", &d.hidInterfaces[0].behaviour)) return false;
+        if (const json* hid = member(v, at, "hid", json::value_t::object)) {
+            if (d.hidInterfaces.empty()) return fail(childPointer(at, "hid"), "\"hid\" belongs to a device of kind \"hid\"");
+            if (!hidInterface(*hid, childPointer(at, "hid"), &d.hidInterfaces[0])) return false;
+        }
+        if (!heldOpen(v, at, &d.heldOpen)) return false;
+        if (const json* arrival = member(v, at, "arrival", json::value_t::object)) {
+            std::string here = childPointer(at, "arrival");
+            if (!keys(*arrival, here, {"interfacesAfterMs", "hidStringsFailForMs"}) ||
+                !number(*arrival, here, "interfacesAfterMs", &d.arrival.interfacesAfterMs) ||
+                !number(*arrival, here, "hidStringsFailForMs", &d.arrival.hidStringsFailForMs))
+                return false;
+        }
         if (const json* list = member(v, at, "hidInterfaces", json::value_t::array)) {
             for (size_t i = 0; i < list->size(); ++i) {
                 // Each further interface starts as a copy of the device's ids

@@ -76,7 +76,9 @@ uint32_t answerControllerRequest(HostController& c, uint32_t code, BufferedReque
             if (c.driverKey.empty() && c.driverKeyAnswer.failWith == 0) return platform::kErrorInvalidParameter;
             return answerName(request, 4, c.driverKey, c.driverKeyAnswer);
         case platform::kIoctlUsbGetRootHubName:
-            if (c.rootHub.name.empty() && c.rootHubNameAnswer.failWith == 0) return platform::kErrorInvalidParameter;
+            // A root hub without a name still answers: success with an empty
+            // name (Microsoft Learn, IOCTL_USB_GET_ROOT_HUB_NAME and
+            // USB_ROOT_HUB_NAME; the caller sees a name of length 0).
             return answerName(request, 4, c.rootHub.name, c.rootHubNameAnswer);
         default:
             return kErrorInvalidFunction;

@@ -21,8 +21,6 @@ Runtime& runtime() {
     return *r;
 }
 
-bool drivenByWinUsb(const Device& device) { return device.node.service && equalsNoCase(*device.node.service, "WinUSB"); }
-
 std::shared_ptr<WinUsbDevice> winUsbFor(const Target& target) {
     if (target.kind != TargetKind::Device || target.device == nullptr || !drivenByWinUsb(*target.device))
         return nullptr;
@@ -43,6 +41,8 @@ std::shared_ptr<HidDevice> hidFor(const Target& target) {
 }
 
 }  // namespace
+
+bool drivenByWinUsb(const Device& device) { return device.node.service && equalsNoCase(*device.node.service, "WinUSB"); }
 
 std::shared_ptr<FileEndpoint> endpointFor(const Target& target) {
     if (auto device = winUsbFor(target)) return std::make_shared<WinUsbInterfaceFile>(device);

@@ -14,6 +14,9 @@
 
 namespace sim {
 
+// A device whose function driver is WinUSB.
+bool drivenByWinUsb(const Device& device);
+
 // What a CreateFile of the target gets for ReadFile, WriteFile and
 // WinUsb_Initialize: a WinUSB interface for a device whose service is
 // WinUSB, a HID endpoint for a HID interface, nothing for anything else.

@@ -2,6 +2,12 @@
 // machine's files. A file opened with FILE_FLAG_OVERLAPPED gets
 // ERROR_IO_PENDING for a request its device does not end at once; one
 // opened without it waits for the request to end.
+//
+// An overlapped request reads STATUS_PENDING in OVERLAPPED.Internal from
+// the moment the call begins, before any argument is checked; a request
+// that fails at once leaves it there and never signals its event (Wine
+// dlls/kernelbase/file.c ReadFile and WriteFile, dlls/ntdll/unix/file.c
+// NtReadFile and NtWriteFile).
 #include <cstring>
 #include <string>
 
@@ -73,10 +79,6 @@ bool issue(IoRequest::Kind kind, platform::Handle handle, uint8_t* buffer, const
     IoState& s = ioState();
     {
         std::lock_guard<std::mutex> guard(s.lock);
-        if (overlapped != nullptr) {
-            overlapped->Internal = kStatusPending;
-            overlapped->InternalHigh = 0;
-        }
         request->starting = true;
         s.pending.insert(request);
     }
@@ -111,21 +113,31 @@ bool issue(IoRequest::Kind kind, platform::Handle handle, uint8_t* buffer, const
     return true;
 }
 
-// The request still running under this OVERLAPPED, if any.
-std::shared_ptr<IoRequest> pendingUnder(const platform::Overlapped* overlapped) {
-    IoState& s = ioState();
-    std::lock_guard<std::mutex> guard(s.lock);
-    for (const auto& request : s.pending)
-        if (request->overlapped == overlapped) return request;
-    return nullptr;
+}  // namespace
+
+void markPending(platform::Overlapped* overlapped) {
+    if (overlapped == nullptr) return;
+    std::lock_guard<std::mutex> guard(ioState().lock);
+    overlapped->Internal = kStatusPending;
+    overlapped->InternalHigh = 0;
 }
 
-}  // namespace
+void completeAtOnce(platform::Overlapped* overlapped, uint32_t transferred) {
+    {
+        std::lock_guard<std::mutex> guard(ioState().lock);
+        overlapped->Internal = 0;
+        overlapped->InternalHigh = transferred;
+    }
+    if (overlapped->hEvent == nullptr) return;
+    if (auto event = findHandleAs<EventObject>(overlapped->hEvent)) event->signal();
+}
+
 }  // namespace sim
 
 namespace platform {
 
 bool ReadFile(Handle file, void* buffer, uint32_t bytesToRead, uint32_t* bytesRead, Overlapped* overlapped) {
+    sim::markPending(overlapped);
     if (sim::failHere("ReadFile", sim::describeCall(file, bytesToRead, overlapped))) return false;
     return sim::issue(sim::IoRequest::Kind::Read, file, static_cast<uint8_t*>(buffer), nullptr, bytesToRead,
                       bytesRead, overlapped);
@@ -133,17 +145,18 @@ bool ReadFile(Handle file, void* buffer, uint32_t bytesToRead, uint32_t* bytesRe
 
 bool WriteFile(Handle file, const void* buffer, uint32_t bytesToWrite, uint32_t* bytesWritten,
                Overlapped* overlapped) {
+    sim::markPending(overlapped);
     if (sim::failHere("WriteFile", sim::describeCall(file, bytesToWrite, overlapped))) return false;
     return sim::issue(sim::IoRequest::Kind::Write, file, nullptr, buffer, bytesToWrite, bytesWritten, overlapped);
 }
 
+// As Wine dlls/kernelbase/file.c GetOverlappedResultEx: a request still
+// pending is waited for on its event, or on the file when it has none, and
+// nothing else; a wait that ends with Internal still pending reads as
+// success. The file handle itself is not looked at otherwise, so a request
+// that failed at once (its event never signalled) is waited for forever.
 bool GetOverlappedResult(Handle file, Overlapped* overlapped, uint32_t* bytesTransferred, bool wait) {
     if (sim::failHere("GetOverlappedResult", wait ? "wait" : "no wait")) return false;
-    auto object = sim::findHandleAs<sim::FileObject>(file);
-    if (object == nullptr) {
-        SetLastError(kErrorInvalidHandle);
-        return false;
-    }
     if (overlapped == nullptr || bytesTransferred == nullptr) {
         SetLastError(kErrorInvalidParameter);
         return false;
@@ -159,25 +172,19 @@ bool GetOverlappedResult(Handle file, Overlapped* overlapped, uint32_t* bytesTra
             SetLastError(kErrorIoIncomplete);
             return false;
         }
-        // Waits on the request's event, or on the file when it has none, as
-        // the system does; then for the request itself, in case the event
-        // was signalled by someone else.
-        if (overlapped->hEvent != nullptr) {
-            auto event = sim::findHandleAs<sim::Waitable>(overlapped->hEvent);
-            if (event == nullptr) {
-                SetLastError(kErrorInvalidHandle);
-                return false;
-            }
-            event->wait(kInfinite);
-        } else {
-            object->wait(kInfinite);
+        auto waitable = sim::findHandleAs<sim::Waitable>(overlapped->hEvent != nullptr ? overlapped->hEvent : file);
+        if (waitable == nullptr) {
+            SetLastError(kErrorInvalidHandle);
+            return false;
         }
-        if (auto request = sim::pendingUnder(overlapped)) request->finished->wait(kInfinite);
+        waitable->wait(kInfinite);
+        std::lock_guard<std::mutex> guard(s.lock);
+        status = overlapped->Internal;
+        if (status == sim::kStatusPending) status = 0;
     }
     uint32_t transferred;
     {
         std::lock_guard<std::mutex> guard(s.lock);
-        status = overlapped->Internal;
         transferred = static_cast<uint32_t>(overlapped->InternalHigh);
     }
     *bytesTransferred = transferred;

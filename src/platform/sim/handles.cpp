@@ -1,6 +1,7 @@
 #include "platform/sim/handles.h"
 
 #include <mutex>
+#include <set>
 #include <unordered_map>
 
 #include "platform/files.h"
@@ -13,6 +14,7 @@ namespace {
 struct HandleTable {
     std::mutex lock;
     uintptr_t nextValue = 0x1000;
+    std::set<uintptr_t> freed;  // values of closed handles, to be given out again
     std::unordered_map<uintptr_t, std::shared_ptr<HandleObject>> objects;
 };
 
@@ -26,8 +28,17 @@ HandleTable& table() {
 platform::Handle openHandle(std::shared_ptr<HandleObject> object) {
     HandleTable& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
-    uintptr_t value = t.nextValue;
-    t.nextValue += 4;  // like Windows: multiples of four, never -1 or 0
+    // Multiples of four, never -1 or 0; the lowest free slot of the table is
+    // taken first, so a closed handle's value soon names another object
+    // (Wine server/handle.c alloc_entry).
+    uintptr_t value;
+    if (!t.freed.empty()) {
+        value = *t.freed.begin();
+        t.freed.erase(t.freed.begin());
+    } else {
+        value = t.nextValue;
+        t.nextValue += 4;
+    }
     t.objects.emplace(value, std::move(object));
     ++liveCounters().handles;
     return reinterpret_cast<platform::Handle>(value);
@@ -52,6 +63,7 @@ bool closeHandle(platform::Handle handle) {
         }
         object = std::move(it->second);
         t.objects.erase(it);
+        t.freed.insert(reinterpret_cast<uintptr_t>(handle));
     }
     --liveCounters().handles;
     object->onClose();

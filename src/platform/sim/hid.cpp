@@ -44,6 +44,7 @@ bool answerString(const char* operation, platform::Handle handle, void* buffer, 
                   std::optional<std::string> HidInterface::*field) {
     if (failHere(operation, handleText(handle) + " length=" + std::to_string(bufferLength))) return false;
     return withHidInterface(handle, [&](HidInterface& hid) {
+        if (hid.stringsError != 0) return failWith(hid.stringsError);
         const std::optional<std::string>& text = hid.*field;
         if (!text) return failWith(platform::kErrorGenFailure);
         if (buffer == nullptr || bufferLength < 2) return failWith(kErrorInvalidUserBuffer);

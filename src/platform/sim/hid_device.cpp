@@ -11,7 +11,12 @@ namespace {
 constexpr size_t kInputBufferReports = 32;          // what the HID class driver keeps per handle
 constexpr size_t kKeptOutputReports = 64;
 
-uint32_t reportLength(const HidBehaviour& b) { return b.reportBytes + 1; }
+// A report's first byte names it: one of the declared ids, or 0 when the
+// collection declares none.
+bool declaresReportId(const HidBehaviour& b, uint8_t id) {
+    if (b.reportIds.empty()) return id == 0;
+    return std::find(b.reportIds.begin(), b.reportIds.end(), id) != b.reportIds.end();
+}
 
 }  // namespace
 
@@ -99,7 +104,9 @@ public:
 
 private:
     void startRead(const std::shared_ptr<IoRequest>& request, const HidBehaviour& b) {
-        if (request->length < reportLength(b)) {  // smaller than one report
+        // A buffer smaller than one input report fails at once with
+        // STATUS_INVALID_BUFFER_SIZE (Wine dlls/hidclass.sys/device.c pdo_read).
+        if (request->length < b.inputReportLength) {
             completeRequest(request, kErrorInvalidUserBuffer);
             return;
         }
@@ -117,8 +124,16 @@ private:
     }
 
     void startWrite(const std::shared_ptr<IoRequest>& request, const HidBehaviour& b) {
-        // The HID class driver takes exactly one output report per write.
-        if (request->length != reportLength(b)) {
+        // The class driver checks a write before it reaches the device (Wine
+        // dlls/hidclass.sys/device.c hid_device_xfer_report, and the WriteFile
+        // cases of dlls/hid/tests/device.c): no bytes is STATUS_INVALID_USER_BUFFER;
+        // an undeclared report id or fewer bytes than the output report is
+        // STATUS_INVALID_PARAMETER; a longer write sends only the report.
+        if (request->length == 0) {
+            completeRequest(request, kErrorInvalidUserBuffer);
+            return;
+        }
+        if (!declaresReportId(b, request->written[0]) || request->length < b.outputReportLength) {
             completeRequest(request, platform::kErrorInvalidParameter);
             return;
         }
@@ -127,13 +142,13 @@ private:
             writes_.push_back(request);
             return;
         }
-        std::vector<uint8_t> report = request->written;
+        std::vector<uint8_t> report(request->written.begin(), request->written.begin() + b.outputReportLength);
         {
             std::lock_guard<std::mutex> guard(device_->lock_);
             device_->outputs_.push_back(report);
             if (device_->outputs_.size() > kKeptOutputReports) device_->outputs_.pop_front();
         }
-        completeRequest(request, platform::kErrorSuccess, nullptr, request->length);
+        completeRequest(request, platform::kErrorSuccess, nullptr, b.outputReportLength);
         if (b.kind != HidReportKind::Echo) return;
         std::shared_ptr<HidDevice> device = device_;
         if (b.answerDelayMs == 0)
@@ -170,7 +185,8 @@ void HidDevice::deliver(const std::vector<uint8_t>& report) {
         std::lock_guard<std::mutex> guard(lock_);
         if (!connected_) return;
         sized = report;
-        sized.resize(reportLength(behaviour_), 0);
+        sized.resize(behaviour_.inputReportLength, 0);
+        if (behaviour_.reportIds.empty() && !sized.empty()) sized[0] = 0;
         cancelIgnored = behaviour_.cancelIgnored;
         for (auto it = files_.begin(); it != files_.end();) {
             if (auto file = it->lock()) {

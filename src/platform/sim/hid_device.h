@@ -1,6 +1,7 @@
 // The running side of a HID interface of the machine model: output reports
 // written with WriteFile, input reports read with ReadFile, overlapped, as
-// its HidBehaviour says. Reports are the report id and reportBytes of data.
+// its HidBehaviour says. Reports are a report id byte and the report's data,
+// as long as the behaviour's input and output report lengths.
 #pragma once
 
 #include <cstdint>

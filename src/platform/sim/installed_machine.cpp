@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/sim/arrival.h"
 #include "platform/sim/bench.h"
 #include "platform/sim/hot_plug.h"
 #include "platform/sim/machine_index.h"
@@ -181,7 +182,10 @@ void installMachine(Machine machine) {
     {
         std::lock_guard<std::mutex> guard(m.lock);
         wasLoaded = m.loaded;
-        if (wasLoaded) before = m.machine;
+        if (wasLoaded) {
+            before = m.machine;
+            stageArrivals(before, machine);
+        }
         replaceLocked(m, std::move(machine));
         if (wasLoaded) after = m.machine;
     }
@@ -212,6 +216,7 @@ void withMachine(const std::function<void(Machine&)>& change) {
         loadOnFirstUse(m);
         before = m.machine;
         if (change) change(m.machine);
+        stageArrivals(before, m.machine);
         m.index.rebuild(m.machine);
         after = m.machine;
     }

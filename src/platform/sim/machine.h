@@ -130,7 +130,12 @@ enum class HidReportKind {
 
 struct HidBehaviour {
     HidReportKind kind = HidReportKind::Echo;
-    uint32_t reportBytes = 64;  // report data bytes (the report id comes in front)
+    // Report lengths as the collection's capabilities state them: the report
+    // id byte (0 when the collection declares no ids) and the report's data.
+    uint32_t inputReportLength = 65;
+    uint32_t outputReportLength = 65;
+    uint32_t featureReportLength = 65;
+    std::vector<uint8_t> reportIds;  // declared report ids; empty: every report carries id 0
     uint32_t answerDelayMs = 0;  // how long an echoed report takes to come back
     bool writesHang = false;     // output reports are never taken: writes pend until cancelled
     // How a cancelled read or write ends: after cancelDelayMs, on another
@@ -142,6 +147,13 @@ struct HidBehaviour {
 // ---------------------------------------------------------------------------
 // The topology
 // ---------------------------------------------------------------------------
+
+// Another program's open handle on a device or HID interface: the access it
+// asked for and what it lets others share.
+struct OtherProgramOpen {
+    uint32_t access = platform::kGenericRead | platform::kGenericWrite;
+    uint32_t shareMode = 0;
+};
 
 // A HID interface of a device: a device node of its own with a HID path.
 struct HidInterface {
@@ -157,6 +169,9 @@ struct HidInterface {
 
     uint32_t openError = 0;        // CreateFile on the path fails with this
     uint32_t attributesError = 0;  // HidD_GetAttributes fails with this
+    uint32_t stringsError = 0;     // the HID string requests fail with this
+    bool keyboardOrMouse = false;  // a collection the system itself reads
+    std::optional<OtherProgramOpen> heldOpen;
 };
 
 // A string descriptor table: per string index, per language id.
@@ -200,6 +215,16 @@ struct Device {
     InterfaceAnswer fixedClassInterface;  // the fixed class {58D07210-27C1-11DD-BD0B-0800200C9A66}
     std::vector<HidInterface> hidInterfaces;
     uint32_t openError = 0;  // opening the device's interfaces fails with this (a hub: Hub::openError)
+    std::optional<OtherProgramOpen> heldOpen;  // of the USB device interface path
+
+    // How the device comes up when it is plugged in: its USB device interface
+    // at once, its HID collections and fixed-class interface interfacesAfterMs
+    // later, and then HID string requests failing for hidStringsFailForMs.
+    struct Arrival {
+        uint32_t interfacesAfterMs = 0;
+        uint32_t hidStringsFailForMs = 0;
+    } arrival;
+    uint64_t arrivalStage = 0;  // nonzero while a plugged device is still coming up
 
     WinUsbBehaviour winUsb;
 

@@ -44,6 +44,7 @@ bool completeRequest(const std::shared_ptr<IoRequest>& request, uint32_t error, 
                      uint32_t bytes) {
     IoState& s = ioState();
     std::shared_ptr<FileObject> file;
+    bool failedInline;
     {
         std::lock_guard<std::mutex> guard(s.lock);
         if (request->done) return false;
@@ -57,15 +58,24 @@ bool completeRequest(const std::shared_ptr<IoRequest>& request, uint32_t error, 
             bytes = std::min(bytes, request->length);
         }
         request->transferred = error == platform::kErrorSuccess ? bytes : 0;
-        if (request->overlapped != nullptr && !request->orphaned) {
+        // A request its driver fails while it is being issued is never
+        // written back: its OVERLAPPED keeps STATUS_PENDING and neither its
+        // event nor the file is signalled; the caller learns of the failure
+        // from the call alone (Wine dlls/ntdll/unix/file.c NtReadFile and
+        // NtWriteFile write the status block and set the event only for a
+        // request that succeeded or is pending).
+        failedInline = request->endedInline && error != platform::kErrorSuccess;
+        if (request->overlapped != nullptr && !request->orphaned && !failedInline) {
             request->overlapped->InternalHigh = request->transferred;
             request->overlapped->Internal = statusFromError(error);
         }
         s.pending.erase(request);
         file = request->file.lock();
     }
-    if (request->event) request->event->signal();
-    if (file) file->signal();
+    if (!failedInline) {
+        if (request->event) request->event->signal();
+        if (file) file->signal();
+    }
     request->finished->signal();
     return true;
 }

@@ -5,7 +5,8 @@
 // and WriteFile make an IoRequest and hand it to the endpoint, which ends it
 // at once (on the issuing thread) or later from any thread. Ending a request
 // copies what was read into the caller's buffer, fills the overlapped
-// structure and signals its event, as the system does.
+// structure and signals its event, as the system does; except a request
+// that fails at once, which touches neither.
 #pragma once
 
 #include <cstdint>

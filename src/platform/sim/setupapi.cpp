@@ -96,8 +96,11 @@ SetElement* findElement(DeviceInfoSet& set, const platform::SpDevinfoData* data)
         platform::SetLastError(platform::kErrorInvalidParameter);
         return nullptr;
     }
+    // A record the caller hands in with a wrong cbSize is a bad parameter;
+    // only records written back answer ERROR_INVALID_USER_BUFFER (Wine
+    // dlls/setupapi/devinst.c get_device and get_device_iface).
     if (data->cbSize != sizeof(platform::SpDevinfoData)) {
-        platform::SetLastError(kErrorInvalidUserBuffer);
+        platform::SetLastError(platform::kErrorInvalidParameter);
         return nullptr;
     }
     uintptr_t n = data->Reserved;
@@ -118,7 +121,7 @@ void fillDeviceData(const SetElement& element, size_t position, platform::SpDevi
 const InterfaceAnswer* findInterface(DeviceInfoSet& set, const platform::SpDeviceInterfaceData* data,
                                      size_t* elementPosition) {
     if (data == nullptr || data->cbSize != sizeof(platform::SpDeviceInterfaceData)) {
-        platform::SetLastError(data == nullptr ? platform::kErrorInvalidParameter : kErrorInvalidUserBuffer);
+        platform::SetLastError(platform::kErrorInvalidParameter);
         return nullptr;
     }
     uintptr_t element = data->Reserved >> 16;
@@ -193,7 +196,13 @@ bool getProperty(const char* operation, bool wide, platform::DevInfoSet set, pla
     if (fault != element->node.propertyErrors.end() && fault->second != 0) return failWith(fault->second);
     uint32_t type = 0;
     std::string bytes;
-    if (!propertyBytes(element->node, property, wide, &type, &bytes)) return failWith(kErrorInvalidData);
+    if (!propertyBytes(element->node, property, wide, &type, &bytes)) {
+        // An absent value: the type and size the registry query wrote, both
+        // zero (Wine dlls/setupapi/devinst.c SetupDiGetDeviceRegistryPropertyA).
+        if (requiredSize != nullptr) *requiredSize = 0;
+        if (regType != nullptr) *regType = 0;
+        return failWith(kErrorInvalidData);
+    }
     if (requiredSize != nullptr) *requiredSize = static_cast<uint32_t>(bytes.size());
     if (regType != nullptr) *regType = type;
     if (size < bytes.size()) return failWith(platform::kErrorInsufficientBuffer);
@@ -328,10 +337,13 @@ bool SetupDiGetDeviceInterfaceDetailW(DevInfoSet set, SpDeviceInterfaceData* int
     uint32_t needed = static_cast<uint32_t>(offsetof(SpDeviceInterfaceDetailDataW, DevicePath) + 2 * (path.size() + 1));
     uint32_t reported = answer->reportedRequiredSize.value_or(needed);
 
+    // The device data is written whether or not the path fitted (Wine
+    // dlls/setupapi/devinst.c SetupDiGetDeviceInterfaceDetailW).
     if (detail == nullptr) {
         if (detailSize != 0) return sim::failWith(sim::kErrorInvalidUserBuffer);
         if (answer->sizeQueryError != 0) return sim::failWith(answer->sizeQueryError);
         if (requiredSize != nullptr) *requiredSize = reported;
+        if (deviceData != nullptr) sim::fillDeviceData(s->elements[position], position, deviceData);
         if (answer->sizeQueryReportsSuccess) return true;
         return sim::failWith(kErrorInsufficientBuffer);
     }
@@ -340,6 +352,7 @@ bool SetupDiGetDeviceInterfaceDetailW(DevInfoSet set, SpDeviceInterfaceData* int
     if (answer->detailError != 0) return sim::failWith(answer->detailError);
     if (detailSize < needed) {
         if (requiredSize != nullptr) *requiredSize = reported;
+        if (deviceData != nullptr) sim::fillDeviceData(s->elements[position], position, deviceData);
         return sim::failWith(kErrorInsufficientBuffer);
     }
     std::memcpy(reinterpret_cast<uint8_t*>(detail) + offsetof(SpDeviceInterfaceDetailDataW, DevicePath), path.c_str(),
@@ -378,7 +391,12 @@ bool SetupDiGetDeviceInstanceIdA(DevInfoSet set, SpDevinfoData* deviceData, char
     std::string id = sim::utf8ToAnsi(*element->node.instanceId);
     uint32_t needed = static_cast<uint32_t>(id.size() + 1);
     if (requiredSize != nullptr) *requiredSize = needed;
-    if (size < needed) return sim::failWith(kErrorInsufficientBuffer);
+    if (size < needed) {
+        // The conversion into a short buffer fills it before failing, without
+        // a terminator (Wine dlls/setupapi/devinst.c SetupDiGetDeviceInstanceIdA).
+        if (size != 0) std::memcpy(buffer, id.c_str(), size);
+        return sim::failWith(kErrorInsufficientBuffer);
+    }
     std::memcpy(buffer, id.c_str(), needed);
     return true;
 }

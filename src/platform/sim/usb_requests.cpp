@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "platform/sim/device_runtime.h"
 #include "platform/sim/driver_answers.h"
 #include "platform/sim/faults.h"
+#include "platform/sim/io_state.h"
 #include "platform/sim/text.h"
 #include "platform/sim/usb_handles.h"
 
@@ -54,6 +56,38 @@ std::string hex(uint64_t value) {
     return s.str();
 }
 
+// How opens of one object of the machine exclude each other.
+struct SharingRules {
+    bool ignored = false;    // host controllers and hubs take every open
+    bool exclusive = false;  // one open at a time, whatever the share mode
+    std::optional<OtherProgramOpen> held;  // another program's open
+};
+
+SharingRules sharingRulesOf(const Target& target) {
+    SharingRules rules;
+    switch (target.kind) {
+        case TargetKind::Controller:
+        case TargetKind::Hub:
+            // The host controller and hub drivers do not check share modes:
+            // any number of programs open them at once for their I/O controls
+            // (Microsoft Learn, IOCTL_USB_GET_ROOT_HUB_NAME and the hub I/O
+            // controls of usbioctl.h).
+            rules.ignored = true;
+            break;
+        case TargetKind::Device:
+            // "WinUSB does not support multiple simultaneous handles" (Microsoft
+            // Learn, WinUSB Functions): a second open is refused with
+            // ERROR_ACCESS_DENIED whatever either asked to share.
+            rules.exclusive = drivenByWinUsb(*target.device);
+            rules.held = target.device->heldOpen;
+            break;
+        case TargetKind::HidInterface:
+            rules.held = target.hid->heldOpen;
+            break;
+    }
+    return rules;
+}
+
 platform::Handle openPath(const char* operation, const std::string& path, uint32_t access, uint32_t shareMode,
                           uint32_t disposition, uint32_t flags) {
     if (failHere(operation, path + " access=" + hex(access) + " share=" + hex(shareMode) + " flags=" + hex(flags)))
@@ -63,6 +97,7 @@ platform::Handle openPath(const char* operation, const std::string& path, uint32
         return platform::invalidHandle();
     }
     auto object = std::make_shared<UsbOpenObject>();
+    SharingRules rules;
     {
         LockedMachine locked;
         const Target* target = locked.index().find(path);
@@ -74,6 +109,15 @@ platform::Handle openPath(const char* operation, const std::string& path, uint32
             platform::SetLastError(error);
             return platform::invalidHandle();
         }
+        rules = sharingRulesOf(*target);
+        // The system opens keyboards and mice exclusively for itself; others
+        // may open them only without read or write access (Microsoft Learn,
+        // "HID Clients Supported in Windows": keyboards and mice).
+        if (target->kind == TargetKind::HidInterface && target->hid->keyboardOrMouse &&
+            (access & (kReadAccess | kWriteAccess)) != 0) {
+            platform::SetLastError(platform::kErrorAccessDenied);
+            return platform::invalidHandle();
+        }
         object->kind = target->kind;
         object->identity = target->identity;
         object->endpoint = endpointFor(*target);
@@ -82,14 +126,22 @@ platform::Handle openPath(const char* operation, const std::string& path, uint32
     object->access = access;
     object->shareMode = shareMode;
     object->flags = flags;
-    {
+    if (!rules.ignored) {
         std::lock_guard<std::mutex> guard(shares().lock);
         std::vector<ShareRecord>& records = shares().opens[object->identity];
-        for (const ShareRecord& record : records) {
-            if (conflicts(record, access, shareMode)) {
-                platform::SetLastError(platform::kErrorSharingViolation);
-                return platform::invalidHandle();
-            }
+        uint32_t error = platform::kErrorSuccess;
+        if (rules.exclusive) {
+            if (!records.empty() || rules.held) error = platform::kErrorAccessDenied;
+        } else {
+            if (rules.held && conflicts({nullptr, rules.held->access, rules.held->shareMode}, access, shareMode))
+                error = platform::kErrorSharingViolation;
+            for (const ShareRecord& record : records)
+                if (conflicts(record, access, shareMode)) error = platform::kErrorSharingViolation;
+        }
+        if (error != platform::kErrorSuccess) {
+            if (records.empty()) shares().opens.erase(object->identity);
+            platform::SetLastError(error);
+            return platform::invalidHandle();
         }
         records.push_back({object.get(), access, shareMode});
     }
@@ -153,7 +205,13 @@ Handle CreateFileW(const char16_t* path, uint32_t access, uint32_t shareMode, vo
 }
 
 bool DeviceIoControl(Handle device, uint32_t code, void* inBuffer, uint32_t inSize, void* outBuffer,
-                     uint32_t outSize, uint32_t* bytesReturned, Overlapped*) {
+                     uint32_t outSize, uint32_t* bytesReturned, Overlapped* overlapped) {
+    // Hub and controller requests end while the call runs. With an
+    // OVERLAPPED, Internal reads STATUS_PENDING from the start; a request
+    // that succeeds writes its status and count there and signals the event,
+    // one that fails leaves both alone (Wine dlls/kernelbase/file.c
+    // DeviceIoControl, dlls/ntdll/unix/file.c NtDeviceIoControlFile).
+    sim::markPending(overlapped);
     std::shared_ptr<sim::UsbOpenObject> open = sim::findUsbOpen(device);
     // The port or the request the call is about, for the journal.
     std::string summary = sim::requestName(code, open ? open->kind : sim::TargetKind::Device);
@@ -204,6 +262,7 @@ bool DeviceIoControl(Handle device, uint32_t code, void* inBuffer, uint32_t inSi
     uint32_t copy = request.bytesReturned < outSize ? request.bytesReturned : outSize;
     if (copy != 0) std::memcpy(outBuffer, request.system.data(), copy);
     if (bytesReturned != nullptr) *bytesReturned = request.bytesReturned;
+    if (overlapped != nullptr) sim::completeAtOnce(overlapped, request.bytesReturned);
     return true;
 }
 

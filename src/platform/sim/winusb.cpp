@@ -199,6 +199,8 @@ int32_t WinUsb_AbortPipe(void* interfaceHandle, uint8_t pipe) {
     return finish(found->device->abortPipe(pipe));
 }
 
+constexpr uint32_t kMaxControlDataStage = 4096;
+
 int32_t WinUsb_ControlTransfer(void* interfaceHandle, platform::WinUsbSetupPacket setup, uint8_t* buffer,
                                uint32_t length, uint32_t* transferred, platform::Overlapped* overlapped) {
     char arguments[64];
@@ -208,6 +210,10 @@ int32_t WinUsb_ControlTransfer(void* interfaceHandle, platform::WinUsbSetupPacke
     auto found = findInterface(interfaceHandle, "WinUsb_ControlTransfer");
     if (!found) return 0;
     if (overlapped != nullptr) return finish(platform::kErrorNotSupported);
+    // The data stage of a control transfer is at most 4 KiB; a longer one is
+    // refused before anything is sent (Microsoft Learn, WinUsb_ControlTransfer:
+    // "the data stage ... cannot exceed 4 KB").
+    if (setup.Length > kMaxControlDataStage) return finish(platform::kErrorInvalidParameter);
     uint8_t packet[8];
     std::memcpy(packet, &setup, sizeof packet);
     uint32_t count = 0;

@@ -10,7 +10,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kErrorBadCommand = 22;      // what a transfer to an unplugged device ends with
+constexpr uint32_t kErrorBadCommand = 22;      // what a transfer begun on an unplugged device ends with
+// What a transfer in flight when its device is pulled out ends with on
+// Windows 10 (ERROR_NO_SUCH_DEVICE; Windows 7 gave ERROR_DEVICE_NOT_CONNECTED),
+// as libusb/libusb issue 721 and pull request 664 record.
+constexpr uint32_t kErrorNoSuchDevice = 433;
 constexpr size_t kLoopbackCapacity = 64 * 1024;  // what the device buffers before it refuses more
 constexpr uint32_t kDefaultControlTimeoutMs = 5000;
 
@@ -84,7 +88,7 @@ uint32_t WinUsbDevice::waitLocked(std::unique_lock<std::mutex>& guard, Pipe& pip
     uint32_t result;
     for (;;) {
         if (!connected_) {
-            result = kErrorBadCommand;
+            result = kErrorNoSuchDevice;
             break;
         }
         if (pipe.aborts != abortsAtStart) {

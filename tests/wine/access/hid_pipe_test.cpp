@@ -8,8 +8,10 @@
 #include <thread>
 #include <vector>
 
+#include "access/winusb_api.h"
 #include "base/device_entry.h"
 #include "base/status_code.h"
+#include "platform/usb_requests.h"
 #include "platform/kernel.h"
 #include "platform/win32/stand_ins/pipe_device.h"
 
@@ -137,6 +139,73 @@ TEST_F(Win32HidOverAPipe, ADeviceThatNeverAnswersTimesOutInTime) {
     EXPECT_TRUE(settlesAt(handles + 1));
     EXPECT_EQ(pipe.entry.close(), Success);
     EXPECT_TRUE(settlesAt(handles));
+}
+
+// A device that fails every request at once: each transfer answers its
+// failure value at once, long before its time-out, and leaves the caller's
+// bytes alone.
+void expectImmediateFailures(DeviceEntry& entry, uint32_t* lastError) {
+    std::vector<uint8_t> data(64, 0x5A);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(entry.readInterruptPipe(0, 64, 3000, data.data(), 64), ReadFailed);
+    *lastError = entry.lastError;
+    EXPECT_EQ(entry.writeInterruptPipe(0, 64, 3000, data.data(), 64), TransferFailed);
+    EXPECT_LT(millisecondsSince(start), 1000);
+    EXPECT_EQ(data, std::vector<uint8_t>(64, 0x5A));
+}
+
+TEST_F(Win32HidOverAPipe, ADeviceThatWentAwayOrAClosedHandleFailsAtOnce) {
+    uint32_t handles = standin::processHandleCount();
+    auto device = PipeDevice::serve(pipeName("gone"), PipeDevice::Answer::Echo);
+    ASSERT_NE(device, nullptr);
+    {
+        PipeEntry pipe(device->path(), true);
+        ASSERT_EQ(pipe.entry.open(), Success);
+        device.reset();  // the server hangs up, as a device pulled out
+        uint32_t error = 0;
+        expectImmediateFailures(pipe.entry, &error);
+        EXPECT_NE(error, 0u);
+        EXPECT_NE(error, 997u) << "refused at once, not pending";
+    }
+    EXPECT_TRUE(settlesAt(handles)) << "nothing of the transfers is left";
+
+    device = PipeDevice::serve(pipeName("closed"), PipeDevice::Answer::Echo);
+    ASSERT_NE(device, nullptr);
+    PipeEntry pipe(device->path(), true);
+    ASSERT_EQ(pipe.entry.open(), Success);
+    platform::CloseHandle(pipe.entry.fileHandle);
+    uint32_t error = 0;
+    expectImmediateFailures(pipe.entry, &error);
+    EXPECT_EQ(error, 6u);  // ERROR_INVALID_HANDLE
+    // The handle is already gone: the entry must not close it again.
+    pipe.entry.fileHandle = platform::invalidHandle();
+    pipe.entry.isOpen = 0;
+}
+
+TEST_F(Win32HidOverAPipe, WithoutWinUsbEntryPointsWinUsbOperationsFailAtOnce) {
+    auto device = PipeDevice::serve(pipeName("no-winusb"), PipeDevice::Answer::Echo);
+    ASSERT_NE(device, nullptr);
+    WinUsbApi loaded = winUsbApi;
+    winUsbApi = WinUsbApi{};
+    PipeEntry winUsb(device->path(), false);
+    EXPECT_EQ(winUsb.entry.open(), WinUsbInitFailed);
+    EXPECT_EQ(winUsb.entry.lastError, 127u);  // ERROR_PROC_NOT_FOUND
+    EXPECT_EQ(winUsb.entry.fileHandle, platform::invalidHandle()) << "the file opened for the attempt is closed";
+
+    auto hidDevice = PipeDevice::serve(pipeName("no-winusb-hid"), PipeDevice::Answer::Echo);
+    ASSERT_NE(hidDevice, nullptr);
+    PipeEntry hid(hidDevice->path(), true);
+    ASSERT_EQ(hid.entry.open(), Success);
+    std::vector<uint8_t> data(8 + 16, 0);
+    data[0] = 0xC0;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(hid.entry.readBulkPipe(1, 16, 3000, data.data(), 16), TransferFailed);
+    EXPECT_EQ(hid.entry.writeBulkPipe(1, 16, 3000, data.data(), 16), TransferFailed);
+    EXPECT_EQ(hid.entry.readControlPipe(16, 0, data.data(), 24), ReadFailed);
+    EXPECT_EQ(hid.entry.lastError, 127u);
+    EXPECT_EQ(hid.entry.cancelPipeTransfer(0x81), Success);
+    EXPECT_LT(millisecondsSince(start), 1000);
+    winUsbApi = loaded;
 }
 
 }  // namespace

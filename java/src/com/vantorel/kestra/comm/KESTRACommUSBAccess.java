@@ -7,16 +7,12 @@ package com.vantorel.kestra.comm;
  *
  * <p>The library is loaded when the class is first used: from the path in the
  * system property {@code tamberlyx.library} when it is set, otherwise by name
- * from {@code java.library.path} ("Tamberlyx").
+ * from {@code java.library.path} ("Tamberlyx"), otherwise the one for this
+ * platform from the jar, copied into a per-user cache first.
  */
 public final class KESTRACommUSBAccess {
     static {
-        String path = System.getProperty("tamberlyx.library");
-        if (path != null && !path.isEmpty()) {
-            System.load(path);
-        } else {
-            System.loadLibrary("Tamberlyx");
-        }
+        NativeLibraryLoader.load();
     }
 
     private KESTRACommUSBAccess() {}

@@ -4,10 +4,6 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.IOException;
-import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
-import java.nio.file.Path;
-import java.nio.file.StandardCopyOption;
 import org.junit.jupiter.api.Test;
 
 /**
@@ -31,24 +27,8 @@ class WalkHotPlugTest {
     private static final String HID_RECORD = ":=1A2B:=0002:=0200:=Vantorel Labs:=Kestra HID Echo:=KH-2:=x:=h:=end";
     private static final String LOGGER_RECORD = ":=3E4F:=0107:=0310:=Nordlicht:=Data Logger:=NL-7:=x:=b:=end";
 
-    /** Replaces the bench with one whose root hub has these devices on ports 1, 2, ... (null: empty port). */
     private static void plug(String... devices) throws IOException {
-        StringBuilder ports = new StringBuilder();
-        for (int i = 0; i < devices.length; i++) {
-            if (devices[i] == null) {
-                continue;
-            }
-            if (ports.length() > 0) {
-                ports.append(", ");
-            }
-            ports.append('"').append(i + 1).append("\": ").append(devices[i]);
-        }
-        String bench = "{\"controllers\": [{\"rootHub\": {\"portCount\": 4, \"ports\": {" + ports + "}}}]}";
-        Path work = Path.of(System.getProperty("tamberlyx.work"));
-        Path next = work.resolve("bench.json.new");
-        Files.writeString(next, bench, StandardCharsets.UTF_8);
-        Files.move(next, work.resolve("bench.json"), StandardCopyOption.REPLACE_EXISTING,
-                StandardCopyOption.ATOMIC_MOVE);
+        BenchPorts.plug(4, devices);
     }
 
     @Test

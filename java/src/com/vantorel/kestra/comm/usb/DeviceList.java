@@ -40,18 +40,30 @@ public final class DeviceList implements AutoCloseable {
 
     /** The number of devices in the list, absent ones included. */
     public int size() {
-        ensureOpen();
-        return Math.max(0, usb.usbGetDeviceListCount(id));
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            return Math.max(0, usb.usbGetDeviceListCount(id));
+        }
     }
 
     /** The description of the device at {@code index}; empty when the list has no device there. */
     public Optional<DeviceDescription> description(int index) {
-        ensureOpen();
-        return DeviceDescription.parseAnswer(usb.usbGetDeviceInfo(id, index));
+        String answer;
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            answer = usb.usbGetDeviceInfo(id, index);
+        }
+        return DeviceDescription.parseAnswer(answer);
     }
 
     /** The descriptions of every device in the list, in index order (so a description's position is its index). */
     public List<DeviceDescription> descriptions() {
+        synchronized (LibraryLock.CALLS) {
+            return descriptionsLocked();
+        }
+    }
+
+    private List<DeviceDescription> descriptionsLocked() {
         int size = size();
         List<DeviceDescription> descriptions = new ArrayList<>(size);
         for (int index = 0; index < size; index++) {
@@ -66,8 +78,10 @@ public final class DeviceList implements AutoCloseable {
 
     /** Walks the USB tree again and merges what it finds into the list. */
     public void refresh() throws UsbException {
-        ensureOpen();
-        UsbException.check("usbUpdateDeviceList", usb.usbUpdateDeviceList(id, UNUSED));
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            UsbException.check("usbUpdateDeviceList", usb.usbUpdateDeviceList(id, UNUSED));
+        }
     }
 
     /**
@@ -78,6 +92,12 @@ public final class DeviceList implements AutoCloseable {
      * changes (they show in {@link #size()}).
      */
     public List<DeviceDescription> takeChanges() {
+        synchronized (LibraryLock.CALLS) {
+            return takeChangesLocked();
+        }
+    }
+
+    private List<DeviceDescription> takeChangesLocked() {
         ensureOpen();
         // Every device changes at most once between reports, so more records
         // than devices would mean a library that never stops answering.
@@ -102,11 +122,15 @@ public final class DeviceList implements AutoCloseable {
      *         or {@link UsbResult#WIN_USB_INIT_FAILED}
      */
     public UsbDevice open(int index) throws UsbException {
-        ensureOpen();
-        UsbException.check("usbOpenDevice", usb.usbOpenDevice(id, index));
-        UsbDevice device = new UsbDevice(this, usb, index);
-        openDevices.add(device);
-        return device;
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            synchronized (LibraryLock.OPEN_DEVICES) {
+                UsbException.check("usbOpenDevice", usb.usbOpenDevice(id, index));
+                UsbDevice device = new UsbDevice(this, usb, index);
+                openDevices.add(device);
+                return device;
+            }
+        }
     }
 
     /**
@@ -117,15 +141,19 @@ public final class DeviceList implements AutoCloseable {
      */
     @Override
     public void close() {
-        if (closed) {
-            return;
-        }
-        for (UsbDevice device : new ArrayList<>(openDevices)) {
-            device.close();
-        }
-        closed = true;
-        if (!session.forgetList(this)) {
-            usb.usbReleaseDeviceList(id);
+        synchronized (LibraryLock.CALLS) {
+            if (closed) {
+                return;
+            }
+            synchronized (LibraryLock.OPEN_DEVICES) {
+                for (UsbDevice device : new ArrayList<>(openDevices)) {
+                    device.close();
+                }
+                closed = true;
+                if (!session.forgetList(this)) {
+                    usb.usbReleaseDeviceList(id);
+                }
+            }
         }
     }
 

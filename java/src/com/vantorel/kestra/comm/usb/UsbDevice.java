@@ -13,9 +13,9 @@ import java.util.Optional;
  * <p>Every buffer handed to the native library is sized here from the
  * arguments, so no call can make the library read or write past a Java array.
  *
- * <p>One thread at a time may use a device (see the package notes); the one
- * exception is {@link #abortTransfers(int)}, which may be called from another
- * thread to end a bulk transfer that blocks.
+ * <p>Calls wait for the layer's lock (see the package notes), except
+ * {@link #abortTransfers(int)}, which may be called from another thread to
+ * end a bulk transfer that blocks.
  */
 public final class UsbDevice implements AutoCloseable {
     /** A time-out that never expires. */
@@ -56,8 +56,10 @@ public final class UsbDevice implements AutoCloseable {
 
     /** Resets the device's state in the library; nothing is sent to the device. */
     public void reset() throws UsbException {
-        ensureOpen();
-        UsbException.check("usbResetDevice", usb.usbResetDevice(list.id(), index));
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            UsbException.check("usbResetDevice", usb.usbResetDevice(list.id(), index));
+        }
     }
 
     /**
@@ -68,13 +70,15 @@ public final class UsbDevice implements AutoCloseable {
      * @return the number of data-stage bytes the device took
      */
     public int controlWrite(int requestType, int request, int value, int wIndex, byte[] data) throws UsbException {
-        ensureOpen();
-        checkDirection(requestType, false);
-        byte[] buffer = setupPacketAndDataStage(requestType, request, value, wIndex, data.length);
-        System.arraycopy(data, 0, buffer, SETUP_PACKET_SIZE, data.length);
-        int count = UsbException.check("usbWriteControlPipe",
-                usb.usbWriteControlPipe(list.id(), index, data.length, UNUSED, buffer));
-        return Math.min(count, data.length);
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            checkDirection(requestType, false);
+            byte[] buffer = setupPacketAndDataStage(requestType, request, value, wIndex, data.length);
+            System.arraycopy(data, 0, buffer, SETUP_PACKET_SIZE, data.length);
+            int count = UsbException.check("usbWriteControlPipe",
+                    usb.usbWriteControlPipe(list.id(), index, data.length, UNUSED, buffer));
+            return Math.min(count, data.length);
+        }
     }
 
     /**
@@ -84,12 +88,14 @@ public final class UsbDevice implements AutoCloseable {
      * @return the bytes the device sent
      */
     public byte[] controlRead(int requestType, int request, int value, int wIndex, int length) throws UsbException {
-        ensureOpen();
-        checkDirection(requestType, true);
-        byte[] buffer = setupPacketAndDataStage(requestType, request, value, wIndex, length);
-        int count = UsbException.check("usbReadControlPipe",
-                usb.usbReadControlPipe(list.id(), index, length, UNUSED, buffer));
-        return Arrays.copyOfRange(buffer, SETUP_PACKET_SIZE, SETUP_PACKET_SIZE + Math.min(count, length));
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            checkDirection(requestType, true);
+            byte[] buffer = setupPacketAndDataStage(requestType, request, value, wIndex, length);
+            int count = UsbException.check("usbReadControlPipe",
+                    usb.usbReadControlPipe(list.id(), index, length, UNUSED, buffer));
+            return Arrays.copyOfRange(buffer, SETUP_PACKET_SIZE, SETUP_PACKET_SIZE + Math.min(count, length));
+        }
     }
 
     /**
@@ -99,13 +105,15 @@ public final class UsbDevice implements AutoCloseable {
      * @return the number of bytes the device took
      */
     public int bulkWrite(int endpoint, byte[] data, int timeoutMillis) throws UsbException {
-        ensureOpen();
-        if (endpoint < 1 || endpoint > 0x7F) {
-            throw new IllegalArgumentException("not an OUT endpoint: " + endpoint);
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            if (endpoint < 1 || endpoint > 0x7F) {
+                throw new IllegalArgumentException("not an OUT endpoint: " + endpoint);
+            }
+            int count = UsbException.check("usbWriteBulkPipe", usb.usbWriteBulkPipe(list.id(), index, endpoint,
+                    data.length, bulkTimeout(timeoutMillis), data.clone()));
+            return Math.min(count, data.length);
         }
-        int count = UsbException.check("usbWriteBulkPipe", usb.usbWriteBulkPipe(list.id(), index, endpoint,
-                data.length, bulkTimeout(timeoutMillis), data.clone()));
-        return Math.min(count, data.length);
     }
 
     /**
@@ -117,15 +125,17 @@ public final class UsbDevice implements AutoCloseable {
      * @return the bytes the device sent
      */
     public byte[] bulkRead(int endpoint, int maxLength, int timeoutMillis) throws UsbException {
-        ensureOpen();
-        checkByte(endpoint, "endpoint");
-        if (maxLength < 0) {
-            throw new IllegalArgumentException("negative length: " + maxLength);
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            checkByte(endpoint, "endpoint");
+            if (maxLength < 0) {
+                throw new IllegalArgumentException("negative length: " + maxLength);
+            }
+            byte[] buffer = new byte[maxLength];
+            int count = UsbException.check("usbReadBulkPipe",
+                    usb.usbReadBulkPipe(list.id(), index, endpoint, maxLength, bulkTimeout(timeoutMillis), buffer));
+            return Arrays.copyOf(buffer, Math.min(count, maxLength));
         }
-        byte[] buffer = new byte[maxLength];
-        int count = UsbException.check("usbReadBulkPipe",
-                usb.usbReadBulkPipe(list.id(), index, endpoint, maxLength, bulkTimeout(timeoutMillis), buffer));
-        return Arrays.copyOf(buffer, Math.min(count, maxLength));
     }
 
     /**
@@ -136,9 +146,12 @@ public final class UsbDevice implements AutoCloseable {
      * on a HID device.
      */
     public void abortTransfers(int endpointAddress) throws UsbException {
-        ensureOpen();
-        checkByte(endpointAddress, "endpoint address");
-        UsbException.check("usbCancelPipeTransfer", usb.usbCancelPipeTransfer(list.id(), index, endpointAddress));
+        synchronized (LibraryLock.OPEN_DEVICES) {
+            ensureOpen();
+            checkByte(endpointAddress, "endpoint address");
+            UsbException.check("usbCancelPipeTransfer",
+                    usb.usbCancelPipeTransfer(list.id(), index, endpointAddress));
+        }
     }
 
     /**
@@ -150,17 +163,19 @@ public final class UsbDevice implements AutoCloseable {
      *         first (the write was then cancelled)
      */
     public boolean writeReport(byte[] report, int timeoutMillis) throws UsbException {
-        ensureOpen();
-        if (report.length > REPORT_SIZE) {
-            throw new IllegalArgumentException("a report holds at most " + REPORT_SIZE + " bytes, not " + report.length);
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            if (report.length > REPORT_SIZE) {
+                throw new IllegalArgumentException("a report holds at most " + REPORT_SIZE + " bytes, not " + report.length);
+            }
+            int result = usb.usbWriteInterruptPipe(list.id(), index, UNUSED, REPORT_SIZE, reportTimeout(timeoutMillis),
+                    Arrays.copyOf(report, REPORT_SIZE));
+            if (result == UsbResult.TIMED_OUT.code()) {
+                return false;
+            }
+            UsbException.check("usbWriteInterruptPipe", result);
+            return true;
         }
-        int result = usb.usbWriteInterruptPipe(list.id(), index, UNUSED, REPORT_SIZE, reportTimeout(timeoutMillis),
-                Arrays.copyOf(report, REPORT_SIZE));
-        if (result == UsbResult.TIMED_OUT.code()) {
-            return false;
-        }
-        UsbException.check("usbWriteInterruptPipe", result);
-        return true;
     }
 
     /**
@@ -171,25 +186,29 @@ public final class UsbDevice implements AutoCloseable {
      *         the report id), or empty when no report came within the time-out
      */
     public Optional<byte[]> readReport(int timeoutMillis) throws UsbException {
-        ensureOpen();
-        byte[] report = new byte[REPORT_SIZE];
-        int result = usb.usbReadInterruptPipe(list.id(), index, UNUSED, REPORT_SIZE, reportTimeout(timeoutMillis),
-                report);
-        if (result == UsbResult.TIMED_OUT.code()) {
-            return Optional.empty();
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            byte[] report = new byte[REPORT_SIZE];
+            int result = usb.usbReadInterruptPipe(list.id(), index, UNUSED, REPORT_SIZE, reportTimeout(timeoutMillis),
+                    report);
+            if (result == UsbResult.TIMED_OUT.code()) {
+                return Optional.empty();
+            }
+            // The count includes the report id byte, which is not part of the data.
+            int count = UsbException.check("usbReadInterruptPipe", result);
+            return Optional.of(Arrays.copyOf(report, Math.min(Math.max(count - 1, 0), REPORT_SIZE)));
         }
-        // The count includes the report id byte, which is not part of the data.
-        int count = UsbException.check("usbReadInterruptPipe", result);
-        return Optional.of(Arrays.copyOf(report, Math.min(Math.max(count - 1, 0), REPORT_SIZE)));
     }
 
     /** The device's 18-byte device descriptor, as the listing read it. */
     public byte[] deviceDescriptor() throws UsbException {
-        ensureOpen();
-        byte[] descriptor = new byte[DEVICE_DESCRIPTOR_SIZE];
-        UsbException.check("usbGetDeviceDescriptor", usb.usbGetDeviceDescriptor(list.id(), index,
-                DESCRIPTOR_DEVICE, UNUSED, DEVICE_DESCRIPTOR_SIZE, descriptor));
-        return descriptor;
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            byte[] descriptor = new byte[DEVICE_DESCRIPTOR_SIZE];
+            UsbException.check("usbGetDeviceDescriptor", usb.usbGetDeviceDescriptor(list.id(), index,
+                    DESCRIPTOR_DEVICE, UNUSED, DEVICE_DESCRIPTOR_SIZE, descriptor));
+            return descriptor;
+        }
     }
 
     /** One of the device's texts, bounded by {@link #DEFAULT_STRING_BOUND}; see {@link #stringDescriptor(StringKind, int)}. */
@@ -206,19 +225,21 @@ public final class UsbDevice implements AutoCloseable {
      * @return the text; empty when the device supplied none ("?")
      */
     public Optional<String> stringDescriptor(StringKind kind, int bound) throws UsbException {
-        ensureOpen();
-        if (bound < 1) {
-            throw new IllegalArgumentException("the bound must be at least 1, not " + bound);
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            if (bound < 1) {
+                throw new IllegalArgumentException("the bound must be at least 1, not " + bound);
+            }
+            byte[] text = new byte[bound];
+            UsbException.check("usbGetDeviceDescriptor", usb.usbGetDeviceDescriptor(list.id(), index,
+                    DESCRIPTOR_STRING, kind.selector(), bound, text));
+            int length = 0;
+            while (length < text.length && text[length] != 0) {
+                length++;
+            }
+            String value = new String(text, 0, length, StandardCharsets.ISO_8859_1);
+            return value.equals("?") ? Optional.empty() : Optional.of(value);
         }
-        byte[] text = new byte[bound];
-        UsbException.check("usbGetDeviceDescriptor", usb.usbGetDeviceDescriptor(list.id(), index,
-                DESCRIPTOR_STRING, kind.selector(), bound, text));
-        int length = 0;
-        while (length < text.length && text[length] != 0) {
-            length++;
-        }
-        String value = new String(text, 0, length, StandardCharsets.ISO_8859_1);
-        return value.equals("?") ? Optional.empty() : Optional.of(value);
     }
 
     /**
@@ -227,12 +248,16 @@ public final class UsbDevice implements AutoCloseable {
      */
     @Override
     public void close() {
-        if (closed) {
-            return;
+        synchronized (LibraryLock.CALLS) {
+            synchronized (LibraryLock.OPEN_DEVICES) {
+                if (closed) {
+                    return;
+                }
+                closed = true;
+                list.forgetDevice(this);
+                usb.usbCloseDevice(list.id(), index);
+            }
         }
-        closed = true;
-        list.forgetDevice(this);
-        usb.usbCloseDevice(list.id(), index);
     }
 
     /**

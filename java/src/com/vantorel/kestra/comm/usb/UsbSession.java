@@ -1,5 +1,6 @@
 package com.vantorel.kestra.comm.usb;
 
+import java.time.Duration;
 import java.util.ArrayList;
 import java.util.List;
 
@@ -29,6 +30,7 @@ public final class UsbSession implements AutoCloseable {
     private final NativeUsb usb;
     private final int handle;
     private final List<DeviceList> openLists = new ArrayList<>();
+    private final List<DeviceWatcher> watchers = new ArrayList<>();
     private boolean closed;
 
     private UsbSession(NativeUsb usb, int handle) {
@@ -43,8 +45,10 @@ public final class UsbSession implements AutoCloseable {
 
     /** Initialises the library behind {@code usb}. */
     public static UsbSession open(NativeUsb usb) throws UsbException {
-        int handle = UsbException.check("usbInitialize", usb.usbInitialize());
-        return new UsbSession(usb, handle);
+        synchronized (LibraryLock.CALLS) {
+            int handle = UsbException.check("usbInitialize", usb.usbInitialize());
+            return new UsbSession(usb, handle);
+        }
     }
 
     /** The access handle the library handed out. */
@@ -59,19 +63,53 @@ public final class UsbSession implements AutoCloseable {
      * the same list, which is released when the last of them is closed.
      */
     public DeviceList deviceList(int vendorId) throws UsbException {
-        ensureOpen();
         if (vendorId < 0 || vendorId > 0xFFFF) {
             throw new IllegalArgumentException("vendor id out of range: " + vendorId);
         }
-        int listId = UsbException.check("usbCreateDeviceList", usb.usbCreateDeviceList(handle, vendorId));
-        DeviceList list = new DeviceList(this, usb, listId, vendorId);
-        openLists.add(list);
-        return list;
+        synchronized (LibraryLock.CALLS) {
+            ensureOpen();
+            int listId = UsbException.check("usbCreateDeviceList", usb.usbCreateDeviceList(handle, vendorId));
+            DeviceList list = new DeviceList(this, usb, listId, vendorId);
+            openLists.add(list);
+            return list;
+        }
     }
 
     /** The list of the devices of every vendor. */
     public DeviceList deviceListForAllVendors() throws UsbException {
         return deviceList(ALL_VENDORS);
+    }
+
+    /**
+     * Watches the devices of one vendor ({@link #ALL_VENDORS} for every
+     * vendor), refreshing its list every {@link DeviceWatcher#DEFAULT_PERIOD}.
+     * See {@link DeviceWatcher}.
+     */
+    public DeviceWatcher watch(int vendorId) throws UsbException {
+        return watch(vendorId, DeviceWatcher.DEFAULT_PERIOD);
+    }
+
+    /**
+     * Watches the devices of one vendor, refreshing its list every {@code period}.
+     * The watcher is closed with the session.
+     */
+    public DeviceWatcher watch(int vendorId, Duration period) throws UsbException {
+        if (period.isNegative() || period.isZero()) {
+            throw new IllegalArgumentException("the period must be positive, not " + period);
+        }
+        synchronized (LibraryLock.CALLS) {
+            DeviceList list = deviceList(vendorId);
+            DeviceWatcher watcher = new DeviceWatcher(this, list, period);
+            watchers.add(watcher);
+            watcher.start();
+            return watcher;
+        }
+    }
+
+    void forgetWatcher(DeviceWatcher watcher) {
+        synchronized (LibraryLock.CALLS) {
+            watchers.remove(watcher);
+        }
     }
 
     /**
@@ -81,14 +119,27 @@ public final class UsbSession implements AutoCloseable {
      */
     @Override
     public void close() {
-        if (closed) {
-            return;
+        List<DeviceWatcher> watchersToClose;
+        synchronized (LibraryLock.CALLS) {
+            if (closed) {
+                return;
+            }
+            closed = true;
+            watchersToClose = new ArrayList<>(watchers);
         }
-        for (DeviceList list : new ArrayList<>(openLists)) {
-            list.close();
+        // Outside the lock: a watcher's close waits for its thread, which may
+        // be waiting for the lock.
+        for (DeviceWatcher watcher : watchersToClose) {
+            watcher.close();
         }
-        closed = true;
-        usb.usbRelease(handle);
+        synchronized (LibraryLock.CALLS) {
+            synchronized (LibraryLock.OPEN_DEVICES) {
+                for (DeviceList list : new ArrayList<>(openLists)) {
+                    list.close();
+                }
+                usb.usbRelease(handle);
+            }
+        }
     }
 
     /** Forgets a closed list; answers whether another open list of this session still uses its id. */

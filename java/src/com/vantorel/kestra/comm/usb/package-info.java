@@ -10,15 +10,18 @@
  * closing a session closes its lists, closing a list closes its devices.
  * Using a closed object throws {@code IllegalStateException}.
  *
- * <p><b>Threads.</b> The native library takes no lock: all its state (the
- * initialisation, the device lists, the table of open devices) is process-wide
- * and unguarded, and so is the bookkeeping of this layer. Call it from one
- * thread at a time; a program that uses several threads must serialise its
- * calls itself. The one exception is
- * {@link com.vantorel.kestra.comm.usb.UsbDevice#abortTransfers(int)}, which may
- * be called from a second thread to end a bulk transfer that blocks the first.
- * Do not mix this layer with direct calls of the peer class on the same lists
- * and devices.
+ * <p><b>Threads.</b> The native library takes no lock: all its state is
+ * process-wide and unguarded. This layer therefore runs every call into the
+ * library, with its own bookkeeping, under one process-wide lock, so it may be
+ * used from any threads. The one call that does not wait for the lock is
+ * {@link com.vantorel.kestra.comm.usb.UsbDevice#abortTransfers(int)}, which
+ * ends a bulk transfer that blocks another thread. While a transfer blocks,
+ * every other call of this layer (in any thread, device watchers included)
+ * waits for it. Do not mix this layer with direct calls of the peer class from
+ * other threads.
+ *
+ * <p><b>Events.</b> {@link com.vantorel.kestra.comm.usb.DeviceWatcher} turns
+ * refreshes on a schedule into arrival and departure events.
  *
  * <p><b>Failures.</b> A negative status code of the library becomes a
  * {@code UsbException} (an {@code IOException}) carrying the code and its

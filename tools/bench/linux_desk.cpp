@@ -1,0 +1,241 @@
+// A Linux USB tree as a bench. Root hubs ("usbN") become host controllers,
+// with the ids of their PCI parents; every other USB device sits on the
+// port its name ends with ("1-2.3": port 3 of the hub "1-2"). A device's
+// Windows service stands for the Linux drivers of its interfaces:
+//
+//   usbhid         HidUsb    (a HID interface per usbhid interface)
+//   usb-storage    USBSTOR
+//   uas            UASPStor
+//   hub            USBHUB3   (the device is a hub with its ports)
+//   cdc_acm        usbser
+//   snd-usb-audio  usbaudio
+//   btusb          BTHUSB
+//
+// A device that no Linux driver holds, or only drivers not in the table,
+// gets no service, as Windows leaves a device it has no driver for.
+#include <cstdlib>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "tools/bench/linux_devices.h"
+
+namespace bench_tool {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string trimmed(const std::string& text) {
+    size_t end = text.find_last_not_of(" \n\r\t");
+    return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+std::string baseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+std::string parentOf(const std::string& path) { return path.substr(0, path.find_last_of('/')); }
+
+uint32_t hexAttribute(const LinuxDevice& d, const char* name) {
+    auto it = d.attributes.find(name);
+    return it == d.attributes.end() ? 0 : static_cast<uint32_t>(std::strtoul(trimmed(it->second).c_str(), nullptr, 16));
+}
+
+std::string hexNumber(uint32_t value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    return text;
+}
+
+std::string hexBytes(const std::string& bytes) {
+    std::string out;
+    char pair[4];
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(pair, sizeof pair, i == 0 ? "%02X" : " %02X", static_cast<uint8_t>(bytes[i]));
+        out += pair;
+    }
+    return out;
+}
+
+// The driver of a device or interface: its driver link, or DRIVER= of a recording.
+std::string driverOf(const LinuxDevice& d) {
+    auto link = d.links.find("driver");
+    if (link != d.links.end()) return baseName(link->second);
+    auto property = d.properties.find("DRIVER");
+    return property == d.properties.end() ? std::string() : property->second;
+}
+
+// The largest report, in bytes, that a HID report descriptor declares
+// (input or output; a report id byte is not counted).
+uint32_t largestReport(const std::string& descriptor) {
+    uint32_t size = 0, count = 0;
+    std::map<uint32_t, uint32_t> bits;  // (kind << 8 | report id) -> bits
+    uint32_t reportId = 0;
+    for (size_t at = 0; at < descriptor.size();) {
+        uint8_t prefix = static_cast<uint8_t>(descriptor[at]);
+        if (prefix == 0xFE) {  // long item
+            if (at + 1 >= descriptor.size()) break;
+            at += 3 + static_cast<uint8_t>(descriptor[at + 1]);
+            continue;
+        }
+        size_t length = (prefix & 3) == 3 ? 4 : (prefix & 3);
+        if (at + 1 + length > descriptor.size()) break;
+        uint32_t value = 0;
+        for (size_t i = 0; i < length; ++i) value |= static_cast<uint32_t>(static_cast<uint8_t>(descriptor[at + 1 + i])) << (8 * i);
+        switch (prefix & 0xFC) {
+        case 0x74: size = value; break;      // Report Size
+        case 0x94: count = value; break;     // Report Count
+        case 0x84: reportId = value; break;  // Report ID
+        case 0x80:                           // Input
+        case 0x90:                           // Output
+            bits[(prefix & 0xFC) << 8 | reportId] += size * count;
+            break;
+        default: break;
+        }
+        at += 1 + length;
+    }
+    uint32_t largest = 0;
+    for (const auto& report : bits) largest = report.second > largest ? report.second : largest;
+    return (largest + 7) / 8;
+}
+
+class Desk {
+public:
+    explicit Desk(const std::vector<LinuxDevice>& devices) {
+        for (const LinuxDevice& d : devices) byPath_[d.path] = &d;
+    }
+
+    bool write(std::string* bench, std::string* error) {
+        Json controllers = Json::array();
+        for (const auto& entry : byPath_) {
+            const LinuxDevice& d = *entry.second;
+            if (!isUsbDevice(d) || baseName(d.path).rfind("usb", 0) != 0) continue;
+            controllers.push_back(controller(d));
+        }
+        if (controllers.empty()) {
+            *error = "no USB root hub among the devices";
+            return false;
+        }
+        *bench = Json{{"controllers", controllers}}.dump(2) + "\n";
+        return true;
+    }
+
+private:
+    static bool isUsbDevice(const LinuxDevice& d) {
+        auto type = d.properties.find("DEVTYPE");
+        if (type != d.properties.end()) return type->second == "usb_device";
+        return d.attributes.count("descriptors") != 0 && d.attributes.count("idVendor") != 0;
+    }
+
+    std::vector<const LinuxDevice*> childrenOf(const std::string& path) const {
+        std::vector<const LinuxDevice*> out;
+        for (const auto& entry : byPath_)
+            if (parentOf(entry.first) == path) out.push_back(entry.second);
+        return out;
+    }
+
+    Json controller(const LinuxDevice& root) const {
+        Json c;
+        auto pci = byPath_.find(parentOf(root.path));
+        if (pci != byPath_.end()) {
+            const LinuxDevice& p = *pci->second;
+            c["pci"] = {{"vendor", hexNumber(hexAttribute(p, "vendor"), 4)},
+                        {"device", hexNumber(hexAttribute(p, "device"), 4)},
+                        {"subsystem", hexNumber(hexAttribute(p, "subsystem_device") << 16 | hexAttribute(p, "subsystem_vendor"), 8)},
+                        {"revision", hexNumber(hexAttribute(p, "revision"), 2)}};
+        } else {
+            c["instanceId"] = "ROOT\\USB\\" + baseName(root.path);
+        }
+        c["rootHub"] = hub(root);
+        return c;
+    }
+
+    Json hub(const LinuxDevice& d) const {
+        Json ports = Json::object();
+        uint32_t highest = 0;
+        for (const LinuxDevice* child : childrenOf(d.path)) {
+            if (!isUsbDevice(*child)) continue;
+            std::string name = baseName(child->path);
+            size_t cut = name.find_last_of("-.");
+            uint32_t port = static_cast<uint32_t>(std::strtoul(name.c_str() + cut + 1, nullptr, 10));
+            if (cut == std::string::npos || port == 0 || port > 255) continue;
+            highest = port > highest ? port : highest;
+            ports[std::to_string(port)] = device(*child);
+        }
+        uint32_t count = static_cast<uint32_t>(std::strtoul(trimmed(attribute(d, "maxchild")).c_str(), nullptr, 10));
+        Json h;
+        h["portCount"] = count > highest ? count : (highest > 0 ? highest : 4);
+        h["ports"] = ports;
+        return h;
+    }
+
+    static std::string attribute(const LinuxDevice& d, const char* name) {
+        auto it = d.attributes.find(name);
+        return it == d.attributes.end() ? std::string() : it->second;
+    }
+
+    Json device(const LinuxDevice& d) const {
+        Json out;
+        out["vendorId"] = hexNumber(hexAttribute(d, "idVendor"), 4);
+        out["productId"] = hexNumber(hexAttribute(d, "idProduct"), 4);
+        out["release"] = hexNumber(hexAttribute(d, "bcdDevice"), 4);
+        std::string descriptors = attribute(d, "descriptors");
+        if (descriptors.size() >= 18) {
+            out["usbVersion"] = hexNumber(static_cast<uint8_t>(descriptors[2]) | static_cast<uint8_t>(descriptors[3]) << 8, 4);
+            out["deviceClass"] = {static_cast<uint8_t>(descriptors[4]), static_cast<uint8_t>(descriptors[5]),
+                                  static_cast<uint8_t>(descriptors[6])};
+            // The first configuration, as long as its wTotalLength says.
+            std::string config = descriptors.substr(18);
+            if (config.size() >= 4) {
+                size_t total = static_cast<uint8_t>(config[2]) | static_cast<uint8_t>(config[3]) << 8;
+                out["configurationBytes"] = hexBytes(config.substr(0, total));
+            }
+        }
+        double speed = std::strtod(trimmed(attribute(d, "speed")).c_str(), nullptr);
+        out["speed"] = speed >= 5000 ? "super" : speed >= 480 ? "high" : speed >= 12 ? "full" : "low";
+        for (const auto& text : {std::pair<const char*, const char*>{"manufacturer", "manufacturer"},
+                                 {"product", "product"}, {"serial", "serialNumber"}})
+            if (d.attributes.count(text.first)) out[text.second] = trimmed(attribute(d, text.first));
+
+        std::string service;
+        Json hidInterfaces = Json::array();
+        bool isHub = false;
+        for (const LinuxDevice* child : childrenOf(d.path)) {
+            if (isUsbDevice(*child)) continue;
+            std::string driver = driverOf(*child);
+            static const std::map<std::string, std::string> services = {
+                {"usbhid", "HidUsb"},   {"usb-storage", "USBSTOR"},   {"uas", "UASPStor"}, {"hub", "USBHUB3"},
+                {"cdc_acm", "usbser"}, {"snd-usb-audio", "usbaudio"}, {"btusb", "BTHUSB"}};
+            auto found = services.find(driver);
+            if (found == services.end()) continue;
+            if (service.empty()) service = found->second;
+            if (driver == "hub") isHub = true;
+            if (driver == "usbhid") {
+                Json h = Json::object();
+                for (const LinuxDevice* hid : childrenOf(child->path)) {
+                    uint32_t bytes = largestReport(attribute(*hid, "report_descriptor"));
+                    if (bytes != 0) h["reportBytes"] = bytes;
+                }
+                hidInterfaces.push_back(h);
+            }
+        }
+        if (isHub) {
+            out["hub"] = hub(d);
+        } else if (service == "HidUsb") {
+            out["setupClass"] = "HIDClass";
+            out["description"] = "USB Input Device";
+            out["hidInterfaces"] = hidInterfaces;
+        } else if (service == "USBSTOR") {
+            out["description"] = "USB Mass Storage Device";
+        }
+        if (!isHub) out["service"] = service.empty() ? Json(nullptr) : Json(service);
+        return out;
+    }
+
+    std::map<std::string, const LinuxDevice*> byPath_;
+};
+
+}  // namespace
+
+bool linuxDesk(const std::vector<LinuxDevice>& devices, std::string* bench, std::string* error) {
+    return Desk(devices).write(bench, error);
+}
+
+}  // namespace bench_tool

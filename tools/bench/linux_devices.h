@@ -1,0 +1,23 @@
+// What a Linux machine says about its devices, from sysfs or from a
+// recording of it: per device its sysfs path, attributes (raw bytes, as the
+// files hold them), uevent properties and link targets.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace bench_tool {
+
+struct LinuxDevice {
+    std::string path;  // "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1"
+    std::map<std::string, std::string> attributes;
+    std::map<std::string, std::string> properties;
+    std::map<std::string, std::string> links;  // "driver" -> "../../../bus/usb/drivers/usbhid"
+};
+
+// The USB tree of these devices as a bench; false with *error when none of
+// them is a USB root hub.
+bool linuxDesk(const std::vector<LinuxDevice>& devices, std::string* bench, std::string* error);
+
+}  // namespace bench_tool
