@@ -5,8 +5,9 @@
 // answers to every request a capture walk makes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -57,21 +58,33 @@ std::string describeList(int32_t vendorFilter) {
 // Sets and handles are numbered by the order they first appear, so that two
 // machines compare by what was asked, not by where the memory was.
 std::vector<std::string> normalisedJournal() {
-    static const std::regex pointer("(set=|handle=)(0x)?[0-9a-fA-F]+");
     std::vector<std::string> out;
     std::vector<std::string> seen;
     for (const sim::JournalRecord& r : sim::journal()) {
+        const std::string& in = r.arguments;
         std::string arguments;
-        std::string rest = r.arguments;
-        std::smatch m;
-        while (std::regex_search(rest, m, pointer)) {
+        size_t at = 0;
+        while (at < in.size()) {
+            const size_t set = in.find("set=", at), handle = in.find("handle=", at);
+            const size_t name = std::min(set, handle);
+            if (name == std::string::npos) break;
+            const size_t value = name + (name == set ? 4 : 7);
+            size_t end = value + (in.compare(value, 2, "0x") == 0 ? 2 : 0);
+            const size_t digits = end;
+            while (end < in.size() && isxdigit(static_cast<unsigned char>(in[end]))) ++end;
+            if (end == digits) {
+                arguments += in.substr(at, value - at);
+                at = value;
+                continue;
+            }
+            const std::string pointer = in.substr(name, end - name);
             size_t n = 0;
-            while (n < seen.size() && seen[n] != m[0].str()) ++n;
-            if (n == seen.size()) seen.push_back(m[0].str());
-            arguments += m.prefix().str() + m[1].str() + "#" + std::to_string(n);
-            rest = m.suffix().str();
+            while (n < seen.size() && seen[n] != pointer) ++n;
+            if (n == seen.size()) seen.push_back(pointer);
+            arguments += in.substr(at, value - at) + "#" + std::to_string(n);
+            at = end;
         }
-        out.push_back(r.operation + " " + arguments + rest);
+        out.push_back(r.operation + " " + arguments + in.substr(at));
     }
     return out;
 }
