@@ -3,6 +3,7 @@ package com.vantorel.kestra.comm.usb;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Optional;
+import java.util.OptionalInt;
 
 /**
  * One numbered device list of the native library. A device is named by its
@@ -74,6 +75,30 @@ public final class DeviceList implements AutoCloseable {
             descriptions.add(description.get());
         }
         return descriptions;
+    }
+
+    /**
+     * The index of the first present device with these ids, as the list stands
+     * (refresh it first to see devices plugged in since); empty when there is none.
+     */
+    public OptionalInt find(int vendorId, int productId) {
+        return find(vendorId, productId, null);
+    }
+
+    /**
+     * The index of the first present device with these ids and this serial
+     * number ({@code null} for any), as the list stands; empty when there is none.
+     */
+    public OptionalInt find(int vendorId, int productId, String serialNumber) {
+        List<DeviceDescription> devices = descriptions();
+        for (int index = 0; index < devices.size(); index++) {
+            DeviceDescription device = devices.get(index);
+            if (device.isPresent() && device.vendorId() == vendorId && device.productId() == productId
+                    && (serialNumber == null || device.serialNumber().equals(Optional.of(serialNumber)))) {
+                return OptionalInt.of(index);
+            }
+        }
+        return OptionalInt.empty();
     }
 
     /** Walks the USB tree again and merges what it finds into the list. */

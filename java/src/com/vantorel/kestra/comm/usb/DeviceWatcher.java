@@ -27,8 +27,14 @@ import java.util.concurrent.CopyOnWriteArrayList;
  * late by as much. Lists of one vendor filter are one list in the library, so
  * the watcher takes the change records of the list it shares with other
  * holders of that filter ({@link DeviceList#takeChanges()} there answers only
- * what the watcher left). A listener that throws does not stop the watcher.
- * Closing the watcher (or its session) stops the thread and closes its list.
+ * what the watcher left).
+ *
+ * <p>A listener that throws (anything, a failed test assertion included) does
+ * not stop the watcher: what it threw is kept in {@link #lastFailure()}, handed
+ * to the thread's uncaught-exception handler, and the next listeners and
+ * events are still delivered. Closing the watcher (or its session) stops the
+ * thread and closes its list; a watcher whose list is closed under it ends,
+ * with the reason in {@link #lastFailure()}.
  */
 public final class DeviceWatcher implements AutoCloseable {
     /** How often {@link UsbSession#watch(int)} refreshes its list. */
@@ -40,17 +46,22 @@ public final class DeviceWatcher implements AutoCloseable {
     private final List<DeviceListener> listeners = new CopyOnWriteArrayList<>();
     private final Object wakeup = new Object();
     private final Thread thread;
-    private volatile UsbException lastFailure;
+    private volatile Throwable lastFailure;
+    /** Whether {@link #lastFailure} is a refresh's, which the next successful refresh clears. */
+    private volatile boolean refreshFailed;
     private boolean closed;
     /** Presence by index as the previous refresh left it; only the watcher thread uses it after the start. */
     private List<Boolean> presence;
 
     /** Made under {@link LibraryLock#CALLS}, so the starting snapshot matches the list. */
-    DeviceWatcher(UsbSession session, DeviceList list, Duration period) {
+    DeviceWatcher(UsbSession session, DeviceList list, Duration period, List<DeviceListener> listeners) {
         this.session = session;
         this.list = list;
         this.periodMillis = Math.max(1, period.toMillis());
         this.presence = presenceOf(list.descriptions());
+        for (DeviceListener listener : listeners) {
+            addListener(listener);
+        }
         this.thread = new Thread(this::run, "tamberlyx-device-watcher-" + list.id());
         thread.setDaemon(true);
     }
@@ -72,9 +83,19 @@ public final class DeviceWatcher implements AutoCloseable {
         listeners.remove(listener);
     }
 
-    /** The failure of the latest refresh, empty when it succeeded. The watcher keeps trying. */
-    public Optional<UsbException> lastFailure() {
+    /**
+     * The latest failure: a {@link UsbException} of a refresh (cleared by the
+     * next refresh that succeeds; the watcher keeps trying), whatever a listener
+     * threw, or the {@link IllegalStateException} that ended the watcher when
+     * its list was closed under it. Empty when nothing failed.
+     */
+    public Optional<Throwable> lastFailure() {
         return Optional.ofNullable(lastFailure);
+    }
+
+    /** Whether the watcher's thread still runs: false once closed, or once its list was closed under it. */
+    public boolean isRunning() {
+        return thread.isAlive();
     }
 
     /**
@@ -102,7 +123,10 @@ public final class DeviceWatcher implements AutoCloseable {
             List<DeviceEvent> events;
             try {
                 events = poll();
-            } catch (IllegalStateException listOrSessionClosed) {
+            } catch (IllegalStateException listClosed) {
+                if (!isClosed()) {
+                    fail(listClosed, false);
+                }
                 return;
             }
             for (DeviceEvent event : events) {
@@ -119,9 +143,24 @@ public final class DeviceWatcher implements AutoCloseable {
     private void deliver(DeviceListener listener, DeviceEvent event) {
         try {
             listener.deviceChanged(event);
-        } catch (RuntimeException failure) {
-            Thread current = Thread.currentThread();
+        } catch (Throwable failure) {
+            fail(failure, false);
+            report(failure);
+        }
+    }
+
+    private void fail(Throwable failure, boolean ofRefresh) {
+        lastFailure = failure;
+        refreshFailed = ofRefresh;
+    }
+
+    /** Hands a listener's failure to the thread's handler (the default prints it); a handler that throws is ignored. */
+    private static void report(Throwable failure) {
+        Thread current = Thread.currentThread();
+        try {
             current.getUncaughtExceptionHandler().uncaughtException(current, failure);
+        } catch (Throwable ignored) {
+            // The failure is kept in lastFailure() all the same.
         }
     }
 
@@ -157,9 +196,11 @@ public final class DeviceWatcher implements AutoCloseable {
             }
             try {
                 list.refresh();
-                lastFailure = null;
+                if (refreshFailed) {
+                    fail(null, false);
+                }
             } catch (UsbException failure) {
-                lastFailure = failure;
+                fail(failure, true);
                 return List.of();
             }
             List<DeviceDescription> changes = list.takeChanges();

@@ -1,6 +1,7 @@
 package com.vantorel.kestra.comm.usb;
 
 import java.nio.charset.StandardCharsets;
+import java.time.Duration;
 import java.util.Arrays;
 import java.util.Optional;
 
@@ -138,6 +139,16 @@ public final class UsbDevice implements AutoCloseable {
         }
     }
 
+    /** {@link #bulkWrite(int, byte[], int)} with a time-out as a {@code Duration} (see {@link #millis(Duration)}). */
+    public int bulkWrite(int endpoint, byte[] data, Duration timeout) throws UsbException {
+        return bulkWrite(endpoint, data, millis(timeout));
+    }
+
+    /** {@link #bulkRead(int, int, int)} with a time-out as a {@code Duration} (see {@link #millis(Duration)}). */
+    public byte[] bulkRead(int endpoint, int maxLength, Duration timeout) throws UsbException {
+        return bulkRead(endpoint, maxLength, millis(timeout));
+    }
+
     /**
      * Ends the transfers pending on the endpoint with address
      * {@code endpointAddress} (0x81 for IN endpoint 1, 0x01 for OUT endpoint 1).
@@ -198,6 +209,34 @@ public final class UsbDevice implements AutoCloseable {
             int count = UsbException.check("usbReadInterruptPipe", result);
             return Optional.of(Arrays.copyOf(report, Math.min(Math.max(count - 1, 0), REPORT_SIZE)));
         }
+    }
+
+    /** {@link #writeReport(byte[], int)} with a time-out as a {@code Duration} (see {@link #millis(Duration)}). */
+    public boolean writeReport(byte[] report, Duration timeout) throws UsbException {
+        return writeReport(report, millis(timeout));
+    }
+
+    /** {@link #readReport(int)} with a time-out as a {@code Duration} (see {@link #millis(Duration)}). */
+    public Optional<byte[]> readReport(Duration timeout) throws UsbException {
+        return readReport(millis(timeout));
+    }
+
+    /**
+     * A time-out in whole milliseconds, as the library takes it: a part of a
+     * millisecond counts as one (so a positive time-out never becomes 0), and
+     * more than {@code Integer.MAX_VALUE} ms (about 24 days) is cut to that.
+     * To wait without end, pass {@link #INFINITE} to the {@code int} forms.
+     *
+     * @throws IllegalArgumentException for a negative time-out
+     */
+    static int millis(Duration timeout) {
+        if (timeout.isNegative()) {
+            throw new IllegalArgumentException("a time-out cannot be negative: " + timeout);
+        }
+        if (timeout.compareTo(Duration.ofMillis(Integer.MAX_VALUE)) >= 0) {
+            return Integer.MAX_VALUE;
+        }
+        return (int) timeout.plusNanos(999_999).toMillis();
     }
 
     /** The device's 18-byte device descriptor, as the listing read it. */

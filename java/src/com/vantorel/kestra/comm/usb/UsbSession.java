@@ -1,8 +1,12 @@
 package com.vantorel.kestra.comm.usb;
 
+import java.lang.ref.Cleaner;
 import java.time.Duration;
 import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.LinkedHashSet;
 import java.util.List;
+import java.util.Objects;
 
 /**
  * An initialisation of the native library: {@code usbInitialize} when opened,
@@ -13,6 +17,12 @@ import java.util.List;
  * <p>Device lists come from a session, and closing the session first closes
  * every list it handed out that is still open (and with them their open
  * devices).
+ *
+ * <p>Close a session when done with it. A session that becomes unreachable
+ * without being closed is released by a cleaner, with a warning on the
+ * {@code System.Logger} "com.vantorel.kestra.comm.usb", so that a later
+ * {@link #open()} works; until the garbage collector finds it, the library
+ * stays initialised.
  *
  * <pre>{@code
  * try (UsbSession session = UsbSession.open();
@@ -27,15 +37,59 @@ public final class UsbSession implements AutoCloseable {
     /** The vendor filter that selects the devices of every vendor. */
     public static final int ALL_VENDORS = 0xFFFF;
 
+    private static final Cleaner CLEANER = Cleaner.create();
+
     private final NativeUsb usb;
     private final int handle;
     private final List<DeviceList> openLists = new ArrayList<>();
     private final List<DeviceWatcher> watchers = new ArrayList<>();
+    private final Forgotten forgotten;
+    private final Cleaner.Cleanable cleanable;
     private boolean closed;
 
     private UsbSession(NativeUsb usb, int handle) {
         this.usb = usb;
         this.handle = handle;
+        this.forgotten = new Forgotten(usb, handle);
+        this.cleanable = CLEANER.register(this, forgotten);
+    }
+
+    /**
+     * What the cleaner releases of a session nobody closed: the library lists
+     * still held and the initialisation. It refers to nothing that refers to
+     * the session, or the session would never become unreachable.
+     */
+    private static final class Forgotten implements Runnable {
+        private final NativeUsb usb;
+        private final int handle;
+        /** The ids of the library lists the session holds; guarded by {@link LibraryLock#CALLS}. */
+        final List<Integer> listIds = new ArrayList<>();
+        /** Set by {@link UsbSession#close()}: the cleaner then has nothing to do. */
+        boolean released;
+
+        Forgotten(NativeUsb usb, int handle) {
+            this.usb = usb;
+            this.handle = handle;
+        }
+
+        @Override
+        public void run() {
+            synchronized (LibraryLock.CALLS) {
+                if (released) {
+                    return;
+                }
+                released = true;
+                System.getLogger(UsbSession.class.getPackageName()).log(System.Logger.Level.WARNING,
+                        "a UsbSession (access handle " + handle + ") was not closed; releasing it and its "
+                                + listIds.size() + " device list(s) now");
+                synchronized (LibraryLock.OPEN_DEVICES) {
+                    for (int id : new LinkedHashSet<>(listIds)) {
+                        usb.usbReleaseDeviceList(id);
+                    }
+                    usb.usbRelease(handle);
+                }
+            }
+        }
     }
 
     /** Initialises the native library. */
@@ -71,6 +125,7 @@ public final class UsbSession implements AutoCloseable {
             int listId = UsbException.check("usbCreateDeviceList", usb.usbCreateDeviceList(handle, vendorId));
             DeviceList list = new DeviceList(this, usb, listId, vendorId);
             openLists.add(list);
+            forgotten.listIds.add(listId);
             return list;
         }
     }
@@ -90,16 +145,29 @@ public final class UsbSession implements AutoCloseable {
     }
 
     /**
-     * Watches the devices of one vendor, refreshing its list every {@code period}.
-     * The watcher is closed with the session.
+     * Watches the devices of one vendor with {@code listeners} added before its
+     * thread starts, so that they miss no event; see {@link #watch(int, Duration, DeviceListener...)}.
      */
-    public DeviceWatcher watch(int vendorId, Duration period) throws UsbException {
+    public DeviceWatcher watch(int vendorId, DeviceListener... listeners) throws UsbException {
+        return watch(vendorId, DeviceWatcher.DEFAULT_PERIOD, listeners);
+    }
+
+    /**
+     * Watches the devices of one vendor, refreshing its list every {@code period},
+     * with {@code listeners} added before its thread starts. The watcher is
+     * closed with the session.
+     */
+    public DeviceWatcher watch(int vendorId, Duration period, DeviceListener... listeners) throws UsbException {
+        List<DeviceListener> initial = Arrays.asList(listeners.clone());
+        for (DeviceListener listener : initial) {
+            Objects.requireNonNull(listener, "listener");
+        }
         if (period.isNegative() || period.isZero()) {
             throw new IllegalArgumentException("the period must be positive, not " + period);
         }
         synchronized (LibraryLock.CALLS) {
             DeviceList list = deviceList(vendorId);
-            DeviceWatcher watcher = new DeviceWatcher(this, list, period);
+            DeviceWatcher watcher = new DeviceWatcher(this, list, period, initial);
             watchers.add(watcher);
             watcher.start();
             return watcher;
@@ -138,13 +206,16 @@ public final class UsbSession implements AutoCloseable {
                     list.close();
                 }
                 usb.usbRelease(handle);
+                forgotten.released = true;
             }
         }
+        cleanable.clean();
     }
 
     /** Forgets a closed list; answers whether another open list of this session still uses its id. */
     boolean forgetList(DeviceList list) {
         openLists.remove(list);
+        forgotten.listIds.remove(Integer.valueOf(list.id()));
         for (DeviceList other : openLists) {
             if (other.id() == list.id()) {
                 return true;

@@ -4,6 +4,8 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNotNull;
 import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertSame;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import com.vantorel.kestra.comm.usb.desk.Device;
 import com.vantorel.kestra.comm.usb.desk.PortPath;
@@ -13,12 +15,15 @@ import java.util.Optional;
 import java.util.concurrent.BlockingQueue;
 import java.util.concurrent.LinkedBlockingQueue;
 import java.util.concurrent.TimeUnit;
+import java.util.concurrent.atomic.AtomicBoolean;
 import org.junit.jupiter.api.Test;
 
 /**
- * A watcher over a simulated desk whose devices are plugged and pulled by
+ * A watcher over a simulated machine whose devices are plugged and pulled by
  * rewriting the bench file: arrivals and departures come with the device's
- * index and description, once each, and closing stops the thread.
+ * index and description, once each, whatever a listener throws; closing the
+ * session alone stops the thread, and a list closed under the watcher ends it
+ * with a reason.
  */
 class DeviceWatcherDeskTest {
     private static DeviceEvent next(BlockingQueue<DeviceEvent> events) throws InterruptedException {
@@ -39,14 +44,20 @@ class DeviceWatcherDeskTest {
                 .serialNumber("S-1");
 
         BlockingQueue<DeviceEvent> events = new LinkedBlockingQueue<>();
-        Thread watcherThread;
-        try (UsbSession session = UsbSession.open();
-             DeviceWatcher watcher = session.watch(UsbSession.ALL_VENDORS, Duration.ofMillis(50))) {
+        AtomicBoolean sessionClosed = new AtomicBoolean();
+        AtomicBoolean calledAfterClose = new AtomicBoolean();
+        AssertionError failedAssertion = new AssertionError("a listener's failed assertion");
+        UsbSession session = UsbSession.open();
+        // Listeners given at creation: none can miss the first event.
+        DeviceWatcher watcher = session.watch(UsbSession.ALL_VENDORS, Duration.ofMillis(50), event -> {
+            throw failedAssertion;
+        }, event -> {
+            calledAfterClose.compareAndSet(false, sessionClosed.get());
+            events.add(event);
+        });
+        Thread watcherThread = threadNamed("tamberlyx-device-watcher-" + watcher.list().id());
+        try {
             assertEquals(1, watcher.list().size());
-            watcher.addListener(event -> {
-                throw new IllegalStateException("a failing listener");
-            });
-            watcher.addListener(events::add);
 
             desk.plug(PortPath.of(0, 3, 2), sensor);
             DeviceEvent arrived = next(events);
@@ -68,11 +79,32 @@ class DeviceWatcherDeskTest {
             assertEquals(DeviceEvent.Kind.ARRIVED, back.kind());
             assertEquals(0, back.index());
             assertNull(events.poll(300, TimeUnit.MILLISECONDS), "each change is reported once");
-            assertEquals(Optional.empty(), watcher.lastFailure());
-            watcherThread = threadNamed("tamberlyx-device-watcher-" + watcher.list().id());
+            assertSame(failedAssertion, watcher.lastFailure().orElse(null), "what the listener threw is kept");
+        } finally {
+            // Only the session: it must stop its watchers itself.
+            session.close();
+            sessionClosed.set(true);
         }
+        desk.unplug(PortPath.of(0, 1));
         watcherThread.join(5000);
         assertFalse(watcherThread.isAlive(), "closing the session stops the watcher");
+        assertFalse(calledAfterClose.get(), "no listener is called once the session's close has returned");
+    }
+
+    @Test
+    void aListClosedUnderTheWatcherEndsItWithTheReason() throws Exception {
+        SimulatedDesk desk = new SimulatedDesk();
+        desk.addController().rootHub().port(1, Device.winUsb(0x1A2B, 0x0001).product("Loopback"));
+        desk.write();
+        try (UsbSession session = UsbSession.open();
+             DeviceWatcher watcher = session.watch(UsbSession.ALL_VENDORS, Duration.ofMillis(20))) {
+            watcher.list().close();
+            Thread watcherThread = threadNamed("tamberlyx-device-watcher-" + watcher.list().id());
+            watcherThread.join(5000);
+            assertFalse(watcher.isRunning());
+            assertTrue(watcher.lastFailure().orElse(null) instanceof IllegalStateException,
+                    "the reason: " + watcher.lastFailure());
+        }
     }
 
     private static Thread threadNamed(String name) {
