@@ -30,8 +30,12 @@ protected:
         out << "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"" << record << "\"\nexit 3\n";
         out.close();
         ::chmod(script.c_str(), 0755);
+        // Programs run from beside the library (or from the simulated drives).
+        savedModule = sim::modulePath();
+        sim::setModulePath(directory + "/libTamberlyx.so");
     }
     void TearDown() override {
+        sim::setModulePath(savedModule);
         std::remove(script.c_str());
         std::remove(record.c_str());
         ::rmdir(directory.c_str());
@@ -42,7 +46,7 @@ protected:
         text << in.rdbuf();
         return text.str();
     }
-    std::string directory, record, script;
+    std::string directory, record, script, savedModule;
 };
 
 }  // namespace

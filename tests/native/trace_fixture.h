@@ -1,5 +1,5 @@
-// A fresh simulated drive for each trace test: its own root directory (also
-// the current directory, where relative trace names land), a fixed tick
+// A fresh simulated drive for each trace test: its own root directory (its
+// drive c is the current directory, where relative trace names land), a fixed tick
 // count, the shared words at known values, and a check that every stream
 // the trace opened was closed again.
 #pragma once

@@ -82,7 +82,18 @@ TEST_F(TraceLogOpen, KeyStartingWithLineEndTracesIntoTheCurrentDirectory) {
     TraceLog::open();
     EXPECT_STREQ(TraceLog::fileName(), "_00.txt");
     EXPECT_TRUE(TraceLog::enabled());
-    EXPECT_EQ(readFile(root_ / "_00.txt"), kHeader);
+    EXPECT_EQ(readFile(root_ / "c" / "_00.txt"), kHeader);
+}
+
+TEST_F(TraceLogOpen, NamesThatClimbOrLackADriveStayOnTheSimulatedDrives) {
+    // Whatever the key file says, the trace is written below the machine's root.
+    writeKey("c:\\temp\\..\\..\\..\\temp\\up");
+    TraceLog::open();
+    EXPECT_EQ(readFile(tempFile("up_00.txt")), kHeader);
+    TraceLog::disable();
+    writeKey("/../../temp/slash");
+    TraceLog::open();
+    EXPECT_EQ(readFile(tempFile("slash_01.txt")), kHeader);
 }
 
 TEST_F(TraceLogOpen, MissingDirectoryLeavesTracingOffButAdvancesTheCounter) {
@@ -144,7 +155,7 @@ TEST_F(TraceLogWrite, AProcessWithoutKeyWritesToNullWhileAnotherHoldsTracingOn) 
     TraceLog::open();                      // no key: this process's name is "null"
     platform::traceWords()->enabled = 1;  // another process opened a trace
     TraceLog::writeLine("U07!");
-    EXPECT_EQ(readFile(root_ / "null"), "U07!\n");
+    EXPECT_EQ(readFile(root_ / "c" / "null"), "U07!\n");
 }
 
 TEST_F(TraceLogWrite, AFailedAppendLosesOnlyThatLine) {

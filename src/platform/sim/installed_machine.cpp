@@ -5,6 +5,7 @@
 
 #include "platform/sim/arrival.h"
 #include "platform/sim/bench.h"
+#include "platform/sim/host_settings.h"
 #include "platform/sim/hot_plug.h"
 #include "platform/sim/machine_index.h"
 #include "platform/sim/text.h"
@@ -228,9 +229,6 @@ Machine machineCopy() {
     return locked.machine();
 }
 
-std::string benchFileFromEnvironment() {
-    const char* path = std::getenv("TAMBERLYX_BENCH");
-    return path == nullptr ? std::string() : std::string(path);
-}
+std::string benchFileFromEnvironment() { return hostSetting(HostSetting::BenchFile); }
 
 }  // namespace sim
