@@ -15,13 +15,10 @@ objcopy --only-keep-debug "$so" "$so.debug"
 objcopy --strip-debug --strip-unneeded --add-gnu-debuglink="$so.debug" "$so" \
   "$work/classes/natives/linux-x86_64/libTamberlyx.so"
 cp "$dll" "$work/classes/natives/windows-x86_64/Tamberlyx.dll"
-# The bench tool that captures a Windows desk, built beside the DLL.
+# The bench tool that captures a Windows machine, built (stripped) beside the DLL.
 bench_tool="$(dirname "$dll")/tamberlyx_bench.exe"
 if [ -f "$bench_tool" ]; then
   cp "$bench_tool" "$work/classes/natives/windows-x86_64/tamberlyx_bench.exe"
-  if command -v x86_64-w64-mingw32-strip >/dev/null; then
-    x86_64-w64-mingw32-strip "$work/classes/natives/windows-x86_64/tamberlyx_bench.exe"
-  fi
 else
   echo "no tamberlyx_bench.exe beside $dll: the jar goes without it" >&2
 fi

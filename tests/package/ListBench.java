@@ -1,4 +1,5 @@
 import com.vantorel.kestra.comm.KESTRACommUSBAccess;
+import com.vantorel.kestra.comm.NativeLibrary;
 
 /** Lists every device of the machine through the peer class, as a newcomer's first program would. */
 public class ListBench {
@@ -11,6 +12,7 @@ public class ListBench {
             System.out.println(KESTRACommUSBAccess.usbGetDeviceInfo(list, i));
         }
         System.out.println("version: " + KESTRACommUSBAccess.class.getPackage().getImplementationVersion());
+        System.out.println("loaded: " + NativeLibrary.loadedFrom().map(Object::toString).orElse("?"));
         KESTRACommUSBAccess.usbReleaseDeviceList(list);
         KESTRACommUSBAccess.usbRelease(handle);
     }

@@ -22,12 +22,32 @@ for entry in com/vantorel/kestra/comm/KESTRACommUSBAccess.class com/vantorel/kes
 done
 ! grep -q '^com/vantorel/kestra/demo/' <<<"$listing" || fail "the jar holds the demo"
 unzip -p "$jar" natives/windows-x86_64/Tamberlyx.dll | cmp -s - "$dll" || fail "the jar's DLL is not the tested one"
-unzip -p "$jar" natives/linux-x86_64/libTamberlyx.so | cmp -s - "$linux_build/libTamberlyx.so" ||
+# The Linux library: the one built, stripped (its debug information beside
+# the build), with its C++ runtime inside.
+unzip -p "$jar" natives/linux-x86_64/libTamberlyx.so >"$work/libTamberlyx.so"
+build_id() { readelf -n "$1" | sed -n 's/.*Build ID: //p'; }
+[ -n "$(build_id "$work/libTamberlyx.so")" ] && [ "$(build_id "$work/libTamberlyx.so")" = "$(build_id "$linux_build/libTamberlyx.so")" ] ||
   fail "the jar's Linux library is not the one built"
+! readelf -S "$work/libTamberlyx.so" | grep -q '\.debug_info' || fail "the jar's Linux library carries debug information"
+[ -f "$linux_build/libTamberlyx.so.debug" ] || fail "no debug information kept beside the build"
+! readelf -d "$work/libTamberlyx.so" | grep -q 'libstdc++' || fail "the Linux library needs libstdc++"
+! readelf -V "$work/libTamberlyx.so" | grep -q GLIBCXX || fail "the Linux library needs GLIBCXX symbols"
 unzip -p "$jar" META-INF/MANIFEST.MF | grep "^Implementation-Version: $version" >/dev/null || fail "the manifest lacks the version"
 unzip -Z1 "$dist/tamberlyx-$version-sources.jar" | grep -x com/vantorel/kestra/comm/usb/UsbSession.java >/dev/null ||
   fail "the sources jar lacks the typed layer"
 unzip -Z1 "$dist/tamberlyx-$version-javadoc.jar" | grep -x index.html >/dev/null || fail "the javadoc jar lacks index.html"
+for field in "<name>Tamberlyx</name>" "<description>" "linux-x86_64" "windows-x86_64"; do
+  grep -q "$field" "$dist/tamberlyx-$version.pom" || fail "the pom does not say $field"
+done
+
+# A second build of the same commit gives the same bytes.
+mkdir -p "$work/first-build"
+cp "$dist/tamberlyx-$version.jar" "$dist/tamberlyx-$version-sources.jar" "$dist/tamberlyx-$version-javadoc.jar" \
+  "$work/first-build/"
+cmake --build "$linux_build" --target jar >/dev/null
+for artefact in "tamberlyx-$version.jar" "tamberlyx-$version-sources.jar" "tamberlyx-$version-javadoc.jar"; do
+  cmp -s "$work/first-build/$artefact" "$dist/$artefact" || fail "$artefact differs between two builds"
+done
 
 # A JVM with only the jar on its class path: no -D flags, no java.library.path,
 # a cache directory of its own, so the library comes out of the jar there.
@@ -51,7 +71,7 @@ cached=$work/cache/tamberlyx/natives/$hash/libTamberlyx.so
 # A damaged copy in the cache is not loaded: it is replaced first.
 printf 'damaged' | dd of="$cached" bs=1 seek=4096 conv=notrunc status=none
 run_jvm >"$work/third.txt" 2>&1 || fail "a damaged cache copy stopped the JVM: $(cat "$work/third.txt")"
-cmp -s "$cached" "$linux_build/libTamberlyx.so" || fail "the damaged copy was not replaced"
+cmp -s "$cached" "$work/libTamberlyx.so" || fail "the damaged copy was not replaced"
 
 # No library for the platform: a clear UnsatisfiedLinkError.
 if run_jvm -Dos.arch=riscv64 >"$work/other.txt" 2>&1; then fail "a JVM on riscv64 loaded a library"; fi
@@ -80,4 +100,6 @@ SETTINGS
 else
   fail "Maven or its install plugin is missing"
 fi
+# The loader between two local users: nothing planted is ever used.
+"$here/loader_users_test.sh" "$jar"
 echo "package test: passed"

@@ -163,6 +163,9 @@ final class NativeLibraryLoader {
         Path home = absolute(System.getProperty("user.home"));
         if (xdg != null && Files.isDirectory(xdg)) {
             places.add(new Place(xdg, xdg.resolve("tamberlyx").resolve(NATIVES)));
+        } else if (xdg != null && xdg.getParent() != null && Files.isDirectory(xdg.getParent())) {
+            // A cache home that is named but not there yet is made, private.
+            places.add(new Place(xdg.getParent(), xdg.resolve("tamberlyx").resolve(NATIVES)));
         } else if (home != null && Files.isDirectory(home.resolve(".cache"))) {
             Path cache = home.resolve(".cache");
             places.add(new Place(cache, cache.resolve("tamberlyx").resolve(NATIVES)));
