@@ -56,67 +56,91 @@ class ConcurrentCallsDeskTest {
         session.close();
     }
 
+    /**
+     * Every worker refreshes the shared list and reads its records, creates and
+     * releases lists of its own, and opens and closes its device of the shared
+     * list, moving data through it: all of them change the library's list and
+     * device tables at once, so only the layer's lock keeps them whole.
+     */
     @Test
     void threadsWorkListsAndDevicesAtOnce() throws Exception {
         List<Callable<Integer>> workers = new ArrayList<>();
-        workers.add(() -> {
-            int rounds = 0;
-            try (UsbDevice device = list.open(LOOPBACK)) {
-                for (; rounds < 150; rounds++) {
-                    byte[] out = new byte[512];
-                    Arrays.fill(out, (byte) rounds);
-                    assertEquals(out.length, device.bulkWrite(1, out, 1000));
-                    assertArrayEquals(out, device.bulkRead(1, out.length, 1000));
-                }
-            }
-            return rounds;
-        });
-        workers.add(() -> {
-            int rounds = 0;
-            try (UsbDevice device = list.open(HID_ECHO)) {
-                for (; rounds < 150; rounds++) {
-                    byte[] report = new byte[UsbDevice.REPORT_SIZE];
-                    Arrays.fill(report, (byte) (rounds + 1));
-                    assertTrue(device.writeReport(report, 1000));
-                    Optional<byte[]> echo = device.readReport(1000);
-                    assertTrue(echo.isPresent());
-                    assertArrayEquals(report, echo.get());
-                }
-            }
-            return rounds;
-        });
-        workers.add(() -> {
-            int rounds = 0;
-            for (; rounds < 20; rounds++) {
-                list.refresh();
-                assertEquals(4, list.descriptions().size());
-                assertTrue(list.takeChanges().isEmpty());
-                try (DeviceList storage = session.deviceList(0x3E4F)) {
-                    DeviceDescription stick = storage.description(0).orElseThrow();
-                    assertEquals(Optional.of("Nordlicht"), stick.manufacturer());
-                    assertEquals(Optional.empty(), stick.product(), "its product string stalls");
-                }
-            }
-            return rounds;
-        });
-        workers.add(() -> {
-            int rounds = 0;
-            for (; rounds < 100; rounds++) {
-                try (UsbDevice device = list.open(SILENT)) {
-                    assertEquals(18, device.deviceDescriptor().length);
-                    assertEquals(Optional.of("M-1"), device.stringDescriptor(StringKind.SERIAL_NUMBER));
-                }
-            }
-            return rounds;
-        });
+        workers.add(worker(LOOPBACK, device -> {
+            byte[] out = new byte[512];
+            Arrays.fill(out, (byte) 0x5A);
+            assertEquals(out.length, device.bulkWrite(1, out, 1000));
+            assertArrayEquals(out, device.bulkRead(1, out.length, 1000));
+        }));
+        workers.add(worker(HID_ECHO, device -> {
+            byte[] report = new byte[UsbDevice.REPORT_SIZE];
+            Arrays.fill(report, (byte) 0x3C);
+            assertTrue(device.writeReport(report, 1000));
+            assertArrayEquals(report, device.readReport(1000).orElseThrow());
+        }));
+        workers.add(worker(SILENT, device -> {
+            assertEquals(18, device.deviceDescriptor().length);
+            assertEquals(Optional.of("M-1"), device.stringDescriptor(StringKind.SERIAL_NUMBER));
+        }));
+        workers.add(worker(SILENT, device -> assertEquals(Optional.of("Mute"),
+                device.stringDescriptor(StringKind.PRODUCT))));
         ExecutorService pool = Executors.newFixedThreadPool(workers.size());
         try {
             for (Future<Integer> done : pool.invokeAll(workers, 120, TimeUnit.SECONDS)) {
-                assertTrue(done.get() > 0);
+                assertEquals(ROUNDS, done.get());
             }
         } finally {
             pool.shutdownNow();
         }
+        assertEquals(List.of(Optional.of("Loopback"), Optional.of("Echo"), Optional.of("Mute"), Optional.empty()),
+                products(list));
+    }
+
+    private static final int ROUNDS = 60;
+
+    private interface DeviceWork {
+        void run(UsbDevice device) throws Exception;
+    }
+
+    /** A worker of {@link #threadsWorkListsAndDevicesAtOnce}, working device {@code index} of the shared list. */
+    private static Callable<Integer> worker(int index, DeviceWork work) {
+        return () -> {
+            int rounds = 0;
+            for (; rounds < ROUNDS; rounds++) {
+                list.refresh();
+                assertEquals(List.of(Optional.of("Loopback"), Optional.of("Echo"), Optional.of("Mute"),
+                        Optional.empty()), products(list), "the shared list's records");
+                try (DeviceList kestra = session.deviceList(0x1A2B); DeviceList storage = session.deviceList(0x3E4F)) {
+                    assertEquals(3, kestra.size());
+                    assertEquals(Optional.of("Nordlicht"), storage.description(0).orElseThrow().manufacturer());
+                }
+                // Two workers share the silent device: one of them may find it open.
+                try (UsbDevice device = openOrNull(index)) {
+                    if (device != null) {
+                        work.run(device);
+                    }
+                }
+            }
+            return rounds;
+        };
+    }
+
+    private static UsbDevice openOrNull(int index) throws UsbException {
+        try {
+            return list.open(index);
+        } catch (UsbException e) {
+            if (index == SILENT && e.code() == UsbResult.ALREADY_OPEN.code()) {
+                return null;
+            }
+            throw e;
+        }
+    }
+
+    private static List<Optional<String>> products(DeviceList devices) throws UsbException {
+        List<Optional<String>> products = new ArrayList<>();
+        for (DeviceDescription description : devices.descriptions()) {
+            products.add(description.product());
+        }
+        return products;
     }
 
     @Test

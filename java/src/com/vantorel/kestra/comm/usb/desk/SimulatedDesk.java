@@ -11,8 +11,8 @@ import java.util.List;
 /**
  * A desk of simulated USB devices for tests of Java code over
  * {@code libTamberlyx.so}: builds the bench file the simulated machine runs
- * on, writes it where the environment variable {@code TAMBERLYX_BENCH} says,
- * and plugs and unplugs devices by rewriting it.
+ * on, writes it where the system property {@code tamberlyx.bench} or else
+ * the environment variable {@code TAMBERLYX_BENCH} says, and plugs and unplugs devices by rewriting it.
  *
  * <pre>{@code
  * SimulatedDesk desk = new SimulatedDesk();
@@ -32,6 +32,8 @@ import java.util.List;
  * stays as it was.
  */
 public final class SimulatedDesk extends BenchNode<SimulatedDesk> {
+    /** The system property that names the bench file; it wins over the variable. */
+    public static final String BENCH_PROPERTY = "tamberlyx.bench";
     /** The environment variable that names the bench file. */
     public static final String BENCH_VARIABLE = "TAMBERLYX_BENCH";
 
@@ -72,17 +74,23 @@ public final class SimulatedDesk extends BenchNode<SimulatedDesk> {
     }
 
     /**
-     * Writes the bench to the file {@code TAMBERLYX_BENCH} names; later plugs
-     * and unplugs rewrite that file.
+     * Writes the bench to the file the library reads, named by the system
+     * property {@code tamberlyx.bench} or else the environment variable
+     * {@code TAMBERLYX_BENCH}; later plugs and unplugs rewrite that file.
      *
-     * @throws IllegalStateException when the variable is not set: the test
-     *         JVM must be started with it (see the build's test settings)
+     * @throws IllegalStateException when neither is set: the test JVM must be
+     *         started with one naming a file the test may write (see the
+     *         build's test settings)
      */
     public synchronized Path write() throws IOException {
-        String named = System.getenv(BENCH_VARIABLE);
+        String named = System.getProperty(BENCH_PROPERTY, "");
+        if (named.isEmpty()) {
+            named = System.getenv(BENCH_VARIABLE);
+        }
         if (named == null || named.isEmpty()) {
-            throw new IllegalStateException("the environment variable " + BENCH_VARIABLE
-                    + " is not set; start the test JVM with it naming a file the test may write");
+            throw new IllegalStateException("neither the system property " + BENCH_PROPERTY
+                    + " nor the environment variable " + BENCH_VARIABLE
+                    + " is set; start the test JVM with one naming a file the test may write");
         }
         return writeTo(Path.of(named));
     }
