@@ -27,9 +27,11 @@ LINUX_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
 # Wine to run the results.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 wine)
 
-# What the jar's test needs besides: Maven and the install plugin, from the
-# system's own Maven repository.
-PACKAGE_PACKAGES=(maven libmaven-install-plugin-java unzip)
+# What the jar's test needs besides: Maven and the plugins an application
+# project builds and tests with (install, compiler, resources, jar, Surefire
+# with its JUnit 5 provider), all from the system's own Maven repository.
+PACKAGE_PACKAGES=(maven libmaven-install-plugin-java libmaven-compiler-plugin-java libmaven-resources-plugin-java
+  libmaven-jar-plugin-java libsurefire-java unzip)
 
 # What the fuzz targets need besides: clang with libFuzzer and the
 # sanitizer runtimes.

@@ -2,8 +2,9 @@
 # Checks the jar as a Java developer meets it: what it holds (the DLL the
 # Windows build tested, the Linux library), a fresh JVM with only the jar on
 # its class path listing the built-in bench, two JVMs extracting at once, a
-# damaged cache copy replaced, a platform the jar has no library for, and an
-# installation into a local Maven repository.
+# damaged cache copy replaced, a platform the jar has no library for, an
+# installation into a local Maven repository, the README's Java examples and
+# an application project built with it, and the loader between two users.
 # Arguments: the jar, the Linux build directory, the tested Tamberlyx.dll.
 set -euo pipefail
 jar=$(realpath "$1") linux_build=$(realpath "$2") dll=$(realpath "$3")
@@ -97,6 +98,7 @@ SETTINGS
   cmp -s "$installed/tamberlyx-$version.pom" "$dist/tamberlyx-$version.pom" || fail "Maven did not install the pom"
   [ -f "$installed/tamberlyx-$version-sources.jar" ] && [ -f "$installed/tamberlyx-$version-javadoc.jar" ] ||
     fail "Maven did not install the sources and javadoc jars"
+  "$here/readme_examples_test.sh" "$jar" "$here/../../README.md" "$work/readme" "$work/settings.xml"
 else
   fail "Maven or its install plugin is missing"
 fi

@@ -35,11 +35,22 @@ class TypedHelpersDeskTest {
             assertEquals(OptionalInt.empty(), list.find(0x1A2B, 0x0001, "A-3"));
             assertEquals(OptionalInt.empty(), list.find(0x1A2C, 0x0001));
 
-            // An absent device keeps its index but is no longer found.
+            // An absent device keeps its index but is no longer found; the
+            // handle still open fails, and once closed the device comes back
+            // under its index, plugged elsewhere, and opens anew.
+            UsbDevice stale = list.open(0);
             desk.unplug(PortPath.of(0, 1));
             list.refresh();
             assertEquals(OptionalInt.of(1), list.find(0x1A2B, 0x0001));
             assertEquals(OptionalInt.empty(), list.find(0x1A2B, 0x0001, "A-1"));
+            assertThrows(UsbException.class, () -> stale.bulkWrite(1, new byte[] {1}, 1000));
+            stale.close();
+            desk.plug(PortPath.of(0, 4), board("A-1"));
+            list.refresh();
+            assertEquals(OptionalInt.of(0), list.find(0x1A2B, 0x0001, "A-1"));
+            try (UsbDevice again = list.open(0)) {
+                assertEquals(1, again.bulkWrite(1, new byte[] {1}, 1000));
+            }
         }
     }
 
