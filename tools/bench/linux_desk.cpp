@@ -1,22 +1,25 @@
 // A Linux USB tree as a bench. Root hubs ("usbN") become host controllers,
 // with the ids of their PCI parents; every other USB device sits on the
 // port its name ends with ("1-2.3": port 3 of the hub "1-2"). A device's
-// Windows service stands for the Linux drivers of its interfaces:
+// Windows service stands for the Linux drivers of its interfaces (a hub,
+// known by its descriptors, has its ports instead):
 //
 //   usbhid         HidUsb    (a HID interface per usbhid interface)
 //   usb-storage    USBSTOR
 //   uas            UASPStor
-//   hub            USBHUB3   (the device is a hub with its ports)
 //   cdc_acm        usbser
 //   snd-usb-audio  usbaudio
 //   btusb          BTHUSB
 //
 // A device that no Linux driver holds, or only drivers not in the table,
 // gets no service, as Windows leaves a device it has no driver for.
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "tools/bench/linux_devices.h"
 
@@ -96,21 +99,35 @@ uint32_t largestReport(const std::string& descriptor) {
     return (largest + 7) / 8;
 }
 
+uint8_t byteAt(const std::string& bytes, size_t at) { return static_cast<uint8_t>(bytes[at]); }
+
 class Desk {
 public:
-    explicit Desk(const std::vector<LinuxDevice>& devices) {
+    Desk(const std::vector<LinuxDevice>& devices, const std::string& source) : source_(source) {
         for (const LinuxDevice& d : devices) byPath_[d.path] = &d;
+        // Children by parent, once: the import stays linear in the devices.
+        for (const auto& entry : byPath_) children_[parentOf(entry.first)].push_back(entry.second);
     }
 
     bool write(std::string* bench, std::string* error) {
         Json controllers = Json::array();
         for (const auto& entry : byPath_) {
             const LinuxDevice& d = *entry.second;
-            if (!isUsbDevice(d) || baseName(d.path).rfind("usb", 0) != 0) continue;
-            controllers.push_back(controller(d));
+            if (!isUsbDevice(d)) continue;
+            if (!descriptorsAgree(d, error)) return false;
+            if (isRootHub(d)) {
+                controllers.push_back(controller(d));
+                continue;
+            }
+            auto parent = byPath_.find(parentOf(d.path));
+            if (parent == byPath_.end() || !isUsbDevice(*parent->second)) {
+                *error = where(d, nullptr) + baseName(d.path) + ": its hub " + baseName(parentOf(d.path)) +
+                         " is not recorded, so the device has no place (is the recording cut short?)";
+                return false;
+            }
         }
         if (controllers.empty()) {
-            *error = "no USB root hub among the devices";
+            *error = source_ + ": no USB root hub among the devices";
             return false;
         }
         *bench = Json{{"controllers", controllers}}.dump(2) + "\n";
@@ -124,11 +141,76 @@ private:
         return d.attributes.count("descriptors") != 0 && d.attributes.count("idVendor") != 0;
     }
 
-    std::vector<const LinuxDevice*> childrenOf(const std::string& path) const {
-        std::vector<const LinuxDevice*> out;
-        for (const auto& entry : byPath_)
-            if (parentOf(entry.first) == path) out.push_back(entry.second);
-        return out;
+    static bool isRootHub(const LinuxDevice& d) { return baseName(d.path).rfind("usb", 0) == 0; }
+
+    // "SOURCE:LINE: " for an attribute of a recording (the device's line when
+    // the attribute has none), "PATH/ATTRIBUTE: " for a sysfs tree.
+    std::string where(const LinuxDevice& d, const char* attribute) const {
+        int line = d.line;
+        if (attribute != nullptr) {
+            auto found = d.attributeLines.find(attribute);
+            if (found != d.attributeLines.end()) line = found->second;
+        }
+        if (line > 0) return source_ + ":" + std::to_string(line) + ": ";
+        return d.path + (attribute != nullptr ? std::string("/") + attribute : std::string()) + ": ";
+    }
+
+    // The ids the attributes give must be the descriptor's, and the first
+    // configuration must hold the bytes its wTotalLength claims.
+    bool descriptorsAgree(const LinuxDevice& d, std::string* error) const {
+        const std::string descriptors = attribute(d, "descriptors");
+        if (descriptors.empty()) return true;
+        if (descriptors.size() < 18) {
+            *error = where(d, "descriptors") + "descriptors: " + std::to_string(descriptors.size()) +
+                     " bytes, fewer than a device descriptor's 18";
+            return false;
+        }
+        struct Field { const char* name; size_t offset; };
+        for (const Field& field : {Field{"idVendor", 8}, Field{"idProduct", 10}, Field{"bcdDevice", 12}}) {
+            if (d.attributes.count(field.name) == 0) continue;
+            uint32_t fromDescriptor = byteAt(descriptors, field.offset) | byteAt(descriptors, field.offset + 1) << 8;
+            if (hexAttribute(d, field.name) != fromDescriptor) {
+                *error = where(d, field.name) + field.name + " " + trimmed(attribute(d, field.name)) +
+                         " contradicts the device descriptor, which says " + hexNumber(fromDescriptor, 4);
+                return false;
+            }
+        }
+        if (descriptors.size() >= 22) {
+            size_t total = byteAt(descriptors, 20) | byteAt(descriptors, 21) << 8;
+            if (total > descriptors.size() - 18) {
+                *error = where(d, "descriptors") + "descriptors: the configuration claims " + std::to_string(total) +
+                         " bytes, but " + std::to_string(descriptors.size() - 18) + " are recorded";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    const std::vector<const LinuxDevice*>& childrenOf(const std::string& path) const {
+        static const std::vector<const LinuxDevice*> none;
+        auto found = children_.find(path);
+        return found == children_.end() ? none : found->second;
+    }
+
+    // A hub by its device class, a hub interface in its configuration, or a
+    // recorded interface the hub driver holds. Recordings hold a device's
+    // ancestors but not their interfaces, so the descriptors must do.
+    bool isHub(const LinuxDevice& d) const {
+        const std::string descriptors = attribute(d, "descriptors");
+        if (descriptors.size() >= 18 && byteAt(descriptors, 4) == 9) return true;
+        if (d.attributes.count("bDeviceClass") != 0 && hexAttribute(d, "bDeviceClass") == 9) return true;
+        for (size_t at = 18; at + 6 <= descriptors.size();) {
+            uint8_t length = byteAt(descriptors, at);
+            if (length < 2) break;
+            if (byteAt(descriptors, at + 1) == 4 && length >= 9 && byteAt(descriptors, at + 5) == 9) return true;
+            at += length;
+        }
+        for (const LinuxDevice* child : childrenOf(d.path))
+            if (!isUsbDevice(*child) && (driverOf(*child) == "hub" ||
+                                         (child->attributes.count("bInterfaceClass") != 0 &&
+                                          hexAttribute(*child, "bInterfaceClass") == 9)))
+                return true;
+        return false;
     }
 
     Json controller(const LinuxDevice& root) const {
@@ -147,6 +229,8 @@ private:
         return c;
     }
 
+    // Its ports: as many as maxchild says, or up to the highest port a child
+    // of the recording sits on (4 when neither is known).
     Json hub(const LinuxDevice& d) const {
         Json ports = Json::object();
         uint32_t highest = 0;
@@ -178,13 +262,12 @@ private:
         out["release"] = hexNumber(hexAttribute(d, "bcdDevice"), 4);
         std::string descriptors = attribute(d, "descriptors");
         if (descriptors.size() >= 18) {
-            out["usbVersion"] = hexNumber(static_cast<uint8_t>(descriptors[2]) | static_cast<uint8_t>(descriptors[3]) << 8, 4);
-            out["deviceClass"] = {static_cast<uint8_t>(descriptors[4]), static_cast<uint8_t>(descriptors[5]),
-                                  static_cast<uint8_t>(descriptors[6])};
+            out["usbVersion"] = hexNumber(byteAt(descriptors, 2) | byteAt(descriptors, 3) << 8, 4);
+            out["deviceClass"] = {byteAt(descriptors, 4), byteAt(descriptors, 5), byteAt(descriptors, 6)};
             // The first configuration, as long as its wTotalLength says.
             std::string config = descriptors.substr(18);
             if (config.size() >= 4) {
-                size_t total = static_cast<uint8_t>(config[2]) | static_cast<uint8_t>(config[3]) << 8;
+                size_t total = byteAt(config, 2) | byteAt(config, 3) << 8;
                 out["configurationBytes"] = hexBytes(config.substr(0, total));
             }
         }
@@ -193,20 +276,22 @@ private:
         for (const auto& text : {std::pair<const char*, const char*>{"manufacturer", "manufacturer"},
                                  {"product", "product"}, {"serial", "serialNumber"}})
             if (d.attributes.count(text.first)) out[text.second] = trimmed(attribute(d, text.first));
+        if (isHub(d)) {
+            out["hub"] = hub(d);
+            return out;
+        }
 
         std::string service;
         Json hidInterfaces = Json::array();
-        bool isHub = false;
         for (const LinuxDevice* child : childrenOf(d.path)) {
             if (isUsbDevice(*child)) continue;
             std::string driver = driverOf(*child);
             static const std::map<std::string, std::string> services = {
-                {"usbhid", "HidUsb"},   {"usb-storage", "USBSTOR"},   {"uas", "UASPStor"}, {"hub", "USBHUB3"},
+                {"usbhid", "HidUsb"}, {"usb-storage", "USBSTOR"},   {"uas", "UASPStor"},
                 {"cdc_acm", "usbser"}, {"snd-usb-audio", "usbaudio"}, {"btusb", "BTHUSB"}};
             auto found = services.find(driver);
             if (found == services.end()) continue;
             if (service.empty()) service = found->second;
-            if (driver == "hub") isHub = true;
             if (driver == "usbhid") {
                 Json h = Json::object();
                 for (const LinuxDevice* hid : childrenOf(child->path)) {
@@ -216,26 +301,27 @@ private:
                 hidInterfaces.push_back(h);
             }
         }
-        if (isHub) {
-            out["hub"] = hub(d);
-        } else if (service == "HidUsb") {
+        if (service == "HidUsb") {
             out["setupClass"] = "HIDClass";
             out["description"] = "USB Input Device";
             out["hidInterfaces"] = hidInterfaces;
         } else if (service == "USBSTOR") {
             out["description"] = "USB Mass Storage Device";
         }
-        if (!isHub) out["service"] = service.empty() ? Json(nullptr) : Json(service);
+        out["service"] = service.empty() ? Json(nullptr) : Json(service);
         return out;
     }
 
+    std::string source_;
     std::map<std::string, const LinuxDevice*> byPath_;
+    std::map<std::string, std::vector<const LinuxDevice*>> children_;
 };
 
 }  // namespace
 
-bool linuxDesk(const std::vector<LinuxDevice>& devices, std::string* bench, std::string* error) {
-    return Desk(devices).write(bench, error);
+bool linuxDesk(const std::vector<LinuxDevice>& devices, const std::string& source, std::string* bench,
+               std::string* error) {
+    return Desk(devices, source).write(bench, error);
 }
 
 }  // namespace bench_tool

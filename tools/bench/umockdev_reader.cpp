@@ -42,20 +42,19 @@ std::string unescape(const std::string& text) {
     return out;
 }
 
-std::string fromHex(const std::string& text) {
-    std::string out;
-    int high = -1;
-    for (char c : text) {
-        int d = hexDigit(c);
-        if (d < 0) continue;
-        if (high < 0) {
-            high = d;
-        } else {
-            out += static_cast<char>(high << 4 | d);
-            high = -1;
+// The bytes of a hex text, or false when it holds anything but pairs of
+// hex digits (*column: where, counted from 1).
+bool fromHex(const std::string& text, std::string* bytes, size_t* column) {
+    bytes->clear();
+    for (size_t i = 0; i < text.size(); i += 2) {
+        int high = hexDigit(text[i]), low = i + 1 < text.size() ? hexDigit(text[i + 1]) : -1;
+        if (high < 0 || low < 0) {
+            *column = high < 0 ? i + 1 : i + 2;
+            return false;
         }
+        *bytes += static_cast<char>(high << 4 | low);
     }
-    return out;
+    return true;
 }
 
 }  // namespace
@@ -71,27 +70,43 @@ bool importUmockdev(const std::string& file, std::string* bench, std::string* er
     int number = 0;
     while (std::getline(in, line)) {
         ++number;
+        // umockdev-record ends every line; one that is not ended was cut.
+        if (in.eof()) {
+            *error = file + ":" + std::to_string(number) + ": the recording ends in the middle of a line (cut short?)";
+            return false;
+        }
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.size() < 3 || line[1] != ':' || line[2] != ' ') continue;
         std::string rest = line.substr(3);
         if (line[0] == 'P') {
-            devices.push_back(LinuxDevice{"/sys" + rest, {}, {}, {}});
+            devices.push_back(LinuxDevice{"/sys" + rest, {}, {}, {}, number, {}});
             continue;
         }
         size_t equals = rest.find('=');
         if (devices.empty() || equals == std::string::npos || std::string("AHEL").find(line[0]) == std::string::npos) continue;
         std::string name = rest.substr(0, equals), value = rest.substr(equals + 1);
         LinuxDevice& d = devices.back();
-        if (line[0] == 'A') d.attributes[name] = unescape(value);
-        else if (line[0] == 'H') d.attributes[name] = fromHex(value);
-        else if (line[0] == 'E') d.properties[name] = value;
-        else d.links[name] = value;
+        if (line[0] == 'A') {
+            d.attributes[name] = unescape(value);
+        } else if (line[0] == 'H') {
+            size_t column = 0;
+            if (!fromHex(value, &d.attributes[name], &column)) {
+                *error = file + ":" + std::to_string(number) + ": " + name + ": bad hex at column " +
+                         std::to_string(3 + equals + 1 + column);
+                return false;
+            }
+        } else if (line[0] == 'E') {
+            d.properties[name] = value;
+        } else {
+            d.links[name] = value;
+        }
+        if (line[0] == 'A' || line[0] == 'H') d.attributeLines[name] = number;
     }
     if (devices.empty()) {
         *error = file + ": no devices recorded";
         return false;
     }
-    return linuxDesk(devices, bench, error);
+    return linuxDesk(devices, file, bench, error);
 }
 
 }  // namespace bench_tool
