@@ -1,0 +1,77 @@
+/* The simulated machine as the Wine desk's bus driver takes it: one flat,
+ * versioned blob that the user-mode loader writes from a bench and hands
+ * over in one request. Every size in it is checked by the driver before
+ * anything is used: a blob is data from user mode.
+ *
+ * Layout: a header, then node_count nodes one after another. A node is a
+ * fixed part followed by items, each an item header and its bytes, padded
+ * to a multiple of 4. A node's parent comes before it. */
+#ifndef TAMBERLYX_DESK_BLOB_H
+#define TAMBERLYX_DESK_BLOB_H
+
+#include <stdint.h>
+
+#define DESK_BLOB_MAGIC 0x4b534544u /* "DESK" */
+#define DESK_BLOB_VERSION 1u
+#define DESK_BLOB_MAX_SIZE (16u << 20)
+#define DESK_MAX_NODES 4096u
+
+/* The bus's control interface, {6f0f2a4c-4e0b-4d3c-9a55-2d3b7c1e8a01}, and
+ * its one request: load a machine (input: the blob). */
+#define DESK_CONTROL_GUID_INIT {0x6f0f2a4c, 0x4e0b, 0x4d3c, {0x9a, 0x55, 0x2d, 0x3b, 0x7c, 0x1e, 0x8a, 0x01}}
+/* CTL_CODE(FILE_DEVICE_BUS_EXTENDER, 0x801, METHOD_BUFFERED, FILE_WRITE_ACCESS) */
+#define DESK_IOCTL_LOAD ((0x2aU << 16) | (2U << 14) | (0x801U << 2) | 0U)
+
+enum desk_node_kind {
+    DESK_CONTROLLER = 1, /* a host controller; its one child is its root hub */
+    DESK_ROOT_HUB = 2,
+    DESK_DEVICE = 3      /* a device on a port; DESK_FLAG_HUB: an external hub */
+};
+
+enum desk_node_flags {
+    DESK_FLAG_HUB = 1u << 0,
+    DESK_FLAG_BUS_POWERED = 1u << 1,
+    DESK_FLAG_SUPER_SPEED_HUB = 1u << 2,  /* a USB 3 hub descriptor */
+    DESK_FLAG_FIXED_CLASS = 1u << 3,      /* also exposes the fixed-class interface */
+    DESK_FLAG_NO_SERVICE = 1u << 4        /* no function driver: started raw */
+};
+
+struct desk_blob_header {
+    uint32_t magic;
+    uint32_t version;
+    uint32_t total_size; /* header included */
+    uint32_t node_count;
+};
+
+struct desk_node {
+    uint32_t size; /* the fixed part and its items, a multiple of 4 */
+    uint32_t kind;
+    int32_t parent; /* node index; -1 for a controller */
+    uint32_t port;  /* a device's port on its parent hub, from 1 */
+    uint32_t flags;
+    uint32_t port_count; /* a hub's bNumberOfPorts */
+    uint32_t speed;      /* USB_DEVICE_SPEED: 0 low, 1 full, 2 high, 3 super */
+    uint32_t address;
+    uint32_t connection_status; /* USB_CONNECTION_STATUS of its port */
+    uint32_t configuration_value;
+    uint8_t device_descriptor[18];
+    uint8_t reserved[2];
+};
+
+enum desk_item_type {
+    DESK_ITEM_DEVICE_ID = 1,      /* UTF-16 text with its terminator */
+    DESK_ITEM_INSTANCE_ID = 2,    /* UTF-16 text with its terminator */
+    DESK_ITEM_HARDWARE_IDS = 3,   /* UTF-16 texts, each ended, then an empty one */
+    DESK_ITEM_COMPATIBLE_IDS = 4, /* likewise */
+    DESK_ITEM_DESCRIPTOR = 5,     /* key: type << 24 | index << 16 | language */
+    DESK_ITEM_CONTROLLER_INFO = 6,/* a USB_CONTROLLER_INFO_0 */
+    DESK_ITEM_POWER_INFO = 7      /* key: the system state; a USB_POWER_INFO */
+};
+
+struct desk_item {
+    uint32_t type;
+    uint32_t key;
+    uint32_t length; /* of the bytes that follow, before padding */
+};
+
+#endif

@@ -1,0 +1,207 @@
+// The Wine desk's loader, run inside the Wine prefix:
+//
+//   desk_loader install        installs the bus driver as a root-enumerated
+//                              device (once per prefix)
+//   desk_loader load [BENCH]   installs the INF files of the bench's device
+//                              nodes, hands the machine to the bus driver,
+//                              and waits until every node's interfaces are
+//                              there (the built-in bench when none is named)
+//
+// The drivers are taken from the loader's own directory. Every failure is
+// reported on the standard error stream with status 1.
+// The machine's records first: Windows' headers define "interface" as a
+// macro, which the records use as a member name.
+#include "../desk_blob.h"
+#include "desk_infs.h"
+#include "desk_nodes.h"
+#include "platform/sim/bench.h"
+#include "platform/sim/text.h"
+
+#include <windows.h>
+#include <initguid.h>
+#include <devguid.h>
+#include <newdev.h>
+#include <setupapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const GUID kControlClass = DESK_CONTROL_GUID_INIT;
+const GUID kUsbDeviceClass = {0xa5dcbf10, 0x6530, 0x11d2, {0x90, 0x1f, 0x00, 0xc0, 0x4f, 0xb9, 0x51, 0xed}};
+const GUID kHostControllerClass = {0x3abf6f2d, 0x71c4, 0x462a, {0x8a, 0x92, 0x1e, 0x68, 0x61, 0xe6, 0xaf, 0x27}};
+const GUID kHubClass = {0xf18a0e88, 0xc30c, 0x11d0, {0x88, 0x15, 0x00, 0xa0, 0xc9, 0x06, 0xbe, 0xd8}};
+const char kBusHardwareId[] = "root\\tamberlyx_desk\0";
+
+int fail(const std::string& what, DWORD error = GetLastError()) {
+    std::fprintf(stderr, "desk_loader: %s (error %lu)\n", what.c_str(), static_cast<unsigned long>(error));
+    return 1;
+}
+
+std::wstring wide(const std::string& text) {
+    std::u16string u = sim::utf8ToUtf16(text);
+    return std::wstring(u.begin(), u.end());
+}
+
+std::wstring ownDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring text(path, length);
+    return text.substr(0, text.find_last_of(L"\\/") + 1);
+}
+
+std::wstring driversDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    GetSystemDirectoryW(path, MAX_PATH);
+    return std::wstring(path) + L"\\drivers\\";
+}
+
+// Writes a text as a UTF-16 file with its byte-order mark, as INF files
+// with texts beyond ASCII must be.
+bool writeUtf16(const std::wstring& path, const std::string& text) {
+    std::u16string u = sim::utf8ToUtf16(text);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const char16_t bom = 0xFEFF;
+    DWORD written = 0;
+    bool ok = WriteFile(file, &bom, 2, &written, nullptr) &&
+              WriteFile(file, u.data(), static_cast<DWORD>(u.size() * 2), &written, nullptr);
+    CloseHandle(file);
+    return ok;
+}
+
+bool installInf(const std::wstring& path) {
+    return SetupCopyOEMInfW(path.c_str(), nullptr, SPOST_NONE, 0, nullptr, 0, nullptr, nullptr) != FALSE;
+}
+
+int install() {
+    std::wstring here = ownDirectory(), drivers = driversDirectory();
+    if (!CopyFileW((here + L"desk_bus.sys").c_str(), (drivers + L"tamberlyx_desk_bus.sys").c_str(), FALSE))
+        return fail("copying desk_bus.sys to the drivers directory");
+    std::string inf =
+        "[Version]\r\nSignature=\"$Chicago$\"\r\nClass=System\r\nClassGuid={4d36e97d-e325-11ce-bfc1-08002be10318}\r\n"
+        "Provider=%Provider%\r\nDriverVer=01/01/2026,1.0.0.0\r\n\r\n[Manufacturer]\r\n%Provider%=desk,NTamd64\r\n\r\n"
+        "[desk.NTamd64]\r\n%Bus%=bus,root\\tamberlyx_desk\r\n\r\n[bus.NT]\r\n\r\n[bus.NT.Services]\r\n"
+        "AddService=tamberlyx_desk_bus,0x2,bus_service\r\n\r\n[bus_service]\r\n"
+        "ServiceBinary=%12%\\tamberlyx_desk_bus.sys\r\nServiceType=1\r\nStartType=3\r\nErrorControl=1\r\n\r\n"
+        "[Strings]\r\nProvider=\"Tamberlyx Wine desk\"\r\nBus=\"Tamberlyx Wine desk bus\"\r\n";
+    std::wstring infPath = here + L"tamberlyx_desk_bus.inf";
+    if (!writeUtf16(infPath, inf) || !installInf(infPath)) return fail("installing the bus INF");
+
+    HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    if (SetupDiCreateDeviceInfoA(set, "root\\tamberlyx_desk\\0", &GUID_DEVCLASS_SYSTEM, nullptr, nullptr, 0, &device)) {
+        if (!SetupDiSetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID,
+                                               reinterpret_cast<const BYTE*>(kBusHardwareId), sizeof kBusHardwareId) ||
+            !SetupDiCallClassInstaller(DIF_REGISTERDEVICE, set, &device)) {
+            DWORD error = GetLastError();
+            SetupDiDestroyDeviceInfoList(set);
+            return fail("registering the bus device", error);
+        }
+    } else if (GetLastError() != ERROR_DEVINST_ALREADY_EXISTS) {
+        DWORD error = GetLastError();
+        SetupDiDestroyDeviceInfoList(set);
+        return fail("creating the bus device", error);
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    BOOL reboot = FALSE;
+    if (!UpdateDriverForPlugAndPlayDevicesW(nullptr, L"root\\tamberlyx_desk", infPath.c_str(), INSTALLFLAG_FORCE, &reboot))
+        return fail("installing the bus driver");
+    std::printf("desk_loader: bus installed\n");
+    return 0;
+}
+
+// The path of the first present interface of a class, or "".
+std::wstring firstInterface(const GUID& cls) {
+    HDEVINFO set = SetupDiGetClassDevsW(&cls, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE) return L"";
+    SP_DEVICE_INTERFACE_DATA data{};
+    data.cbSize = sizeof data;
+    std::wstring path;
+    if (SetupDiEnumDeviceInterfaces(set, nullptr, &cls, 0, &data)) {
+        std::vector<BYTE> buffer(4096);
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
+        detail->cbSize = sizeof *detail;
+        if (SetupDiGetDeviceInterfaceDetailW(set, &data, detail, static_cast<DWORD>(buffer.size()), nullptr, nullptr))
+            path = detail->DevicePath;
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return path;
+}
+
+int presentInterfaces(const GUID& cls) {
+    HDEVINFO set = SetupDiGetClassDevsW(&cls, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE) return 0;
+    SP_DEVICE_INTERFACE_DATA data{};
+    data.cbSize = sizeof data;
+    int count = 0;
+    while (SetupDiEnumDeviceInterfaces(set, nullptr, &cls, static_cast<DWORD>(count), &data)) ++count;
+    SetupDiDestroyDeviceInfoList(set);
+    return count;
+}
+
+int load(const std::string& benchPath) {
+    sim::Machine machine;
+    std::string error;
+    if (benchPath.empty()) machine = sim::defaultBench();
+    else if (!sim::loadBenchFile(benchPath, &machine, &error)) return fail(error, 0);
+    std::vector<desk::DeskNode> nodes = desk::deskNodes(machine);
+
+    // The device nodes' INF files, and the pass-through driver under every
+    // service name they use.
+    std::wstring here = ownDirectory(), drivers = driversDirectory();
+    std::vector<std::string> unknown;
+    for (const auto& inf : desk::deskInfs(nodes, &unknown)) {
+        std::wstring path = here + L"tamberlyx_desk_" + wide(inf.first) + L".inf";
+        if (!writeUtf16(path, inf.second) || !installInf(path)) return fail("installing the INF of class " + inf.first);
+    }
+    for (const std::string& cls : unknown)
+        std::fprintf(stderr, "desk_loader: setup class %s is not known; its devices get no driver\n", cls.c_str());
+    for (const desk::DeskNode& node : nodes)
+        if (!node.service().empty() &&
+            !CopyFileW((here + L"desk_passthrough.sys").c_str(),
+                       (drivers + wide(desk::passThroughFile(node.service()))).c_str(), FALSE))
+            return fail("copying the pass-through driver for " + node.service());
+
+    std::wstring control = firstInterface(kControlClass);
+    if (control.empty()) return fail("no desk bus: run 'desk_loader install' first", 0);
+    HANDLE bus = CreateFileW(control.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (bus == INVALID_HANDLE_VALUE) return fail("opening the desk bus");
+    std::vector<uint8_t> blob = desk::machineBlob(nodes);
+    DWORD returned = 0;
+    BOOL loaded = DeviceIoControl(bus, DESK_IOCTL_LOAD, blob.data(), static_cast<DWORD>(blob.size()), nullptr, 0,
+                                  &returned, nullptr);
+    DWORD loadError = GetLastError();
+    CloseHandle(bus);
+    if (!loaded) return fail("loading the machine", loadError);
+
+    // Plug and play makes the nodes on its own threads: wait for them.
+    int controllers = 0, hubs = 0, devices = 0;
+    for (const desk::DeskNode& node : nodes) {
+        controllers += node.kind == DESK_CONTROLLER;
+        hubs += node.hub() != nullptr;
+        devices += node.kind == DESK_DEVICE;
+    }
+    for (int waited = 0; waited < 20000; waited += 50) {
+        if (presentInterfaces(kHostControllerClass) >= controllers && presentInterfaces(kHubClass) >= hubs &&
+            presentInterfaces(kUsbDeviceClass) >= devices) {
+            std::printf("desk_loader: %d controller(s), %d hub(s), %d device(s) present\n", controllers, hubs, devices);
+            return 0;
+        }
+        Sleep(50);
+    }
+    return fail("the device nodes did not all appear within 20 s", 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string command = argc > 1 ? argv[1] : "";
+    if (command == "install" && argc == 2) return install();
+    if (command == "load" && argc <= 3) return load(argc == 3 ? argv[2] : "");
+    std::fprintf(stderr, "usage: desk_loader install | desk_loader load [BENCH]\n");
+    return 2;
+}
