@@ -59,9 +59,10 @@ static BOOLEAN parse_blob(const uint8_t *data, uint32_t size, struct desk_parsed
     uint32_t offset = sizeof(*header), i;
 
     if (size < sizeof(*header) || header->magic != DESK_BLOB_MAGIC || header->version != DESK_BLOB_VERSION ||
-        header->total_size != size || header->node_count == 0 || header->node_count > DESK_MAX_NODES)
+        header->total_size != size || header->node_count > DESK_MAX_NODES)
         return FALSE;
-    parsed = ExAllocatePoolWithTag(NonPagedPool, header->node_count * sizeof(*parsed), DESK_POOL_TAG);
+    /* A machine without controllers has no nodes; one entry is kept all the same. */
+    parsed = ExAllocatePoolWithTag(NonPagedPool, (header->node_count + 1) * sizeof(*parsed), DESK_POOL_TAG);
     if (!parsed) return FALSE;
     for (i = 0; i < header->node_count; ++i) {
         const struct desk_node *node = (const struct desk_node *)(data + offset);
@@ -651,7 +652,7 @@ static NTSTATUS load_machine(const uint8_t *data, uint32_t size) {
         ExFreePoolWithTag(copy, DESK_POOL_TAG);
         return STATUS_DEVICE_BUSY; /* one machine per session */
     }
-    node_devices = ExAllocatePoolWithTag(NonPagedPool, count * sizeof(*node_devices), DESK_POOL_TAG);
+    node_devices = ExAllocatePoolWithTag(NonPagedPool, (count + 1) * sizeof(*node_devices), DESK_POOL_TAG);
     if (!node_devices) {
         ExReleaseFastMutex(&desk_lock);
         ExFreePoolWithTag(parsed, DESK_POOL_TAG);

@@ -110,7 +110,7 @@ int install() {
     BOOL reboot = FALSE;
     if (!UpdateDriverForPlugAndPlayDevicesW(nullptr, L"root\\tamberlyx_desk", infPath.c_str(), INSTALLFLAG_FORCE, &reboot))
         return fail("installing the bus driver");
-    std::printf("desk_loader: bus installed\n");
+    std::fprintf(stderr, "desk_loader: bus installed\n");
     return 0;
 }
 
@@ -188,7 +188,8 @@ int load(const std::string& benchPath) {
     for (int waited = 0; waited < 20000; waited += 50) {
         if (presentInterfaces(kHostControllerClass) >= controllers && presentInterfaces(kHubClass) >= hubs &&
             presentInterfaces(kUsbDeviceClass) >= devices) {
-            std::printf("desk_loader: %d controller(s), %d hub(s), %d device(s) present\n", controllers, hubs, devices);
+            std::fprintf(stderr, "desk_loader: %d controller(s), %d hub(s), %d device(s) present\n", controllers, hubs,
+                         devices);
             return 0;
         }
         Sleep(50);

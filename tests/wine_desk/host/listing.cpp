@@ -1,0 +1,24 @@
+#include "listing.h"
+
+#include <cstdio>
+
+#include "fake_jvm.h"
+#include "platform/sim/text.h"
+
+int printListing(const TamberlyxDll& methods) {
+    FakeJvm jvm;
+    JNIEnv* env = jvm.env();
+    jint handle = methods.usbInitialize(env, nullptr);
+    jint list = methods.usbCreateDeviceList(env, nullptr, handle, 0xFFFF);
+    if (list < 0) {
+        std::fprintf(stderr, "listing: usbCreateDeviceList answered %d\n", static_cast<int>(list));
+        return 1;
+    }
+    jint count = methods.usbGetDeviceListCount(env, nullptr, list);
+    std::printf("devices: %d\n", static_cast<int>(count));
+    for (jint i = 0; i < count; ++i)
+        std::printf("%s\n", sim::utf16ToUtf8(jvm.textOf(methods.usbGetDeviceInfo(env, nullptr, list, i))).c_str());
+    methods.usbReleaseDeviceList(env, nullptr, list);
+    methods.usbRelease(env, nullptr, handle);
+    return 0;
+}
