@@ -65,7 +65,33 @@ enum desk_item_type {
     DESK_ITEM_COMPATIBLE_IDS = 4, /* likewise */
     DESK_ITEM_DESCRIPTOR = 5,     /* key: type << 24 | index << 16 | language */
     DESK_ITEM_CONTROLLER_INFO = 6,/* a USB_CONTROLLER_INFO_0 */
-    DESK_ITEM_POWER_INFO = 7      /* key: the system state; a USB_POWER_INFO */
+    DESK_ITEM_POWER_INFO = 7,     /* key: the system state; a USB_POWER_INFO */
+    DESK_ITEM_HID = 8,            /* the device's HID function: a desk_hid */
+    DESK_ITEM_HID_STRING = 9,     /* key 1 manufacturer, 2 product, 3 serial number: UTF-16 */
+    DESK_ITEM_HID_REPORT_DESCRIPTOR = 10
+};
+
+enum desk_hid_behaviour { DESK_HID_ECHO = 0, DESK_HID_SILENT = 1 };
+
+struct desk_hid {
+    uint16_t vendor_id, product_id, version_number, behaviour;
+    uint32_t input_length, output_length, feature_length; /* report lengths, report id byte included */
+};
+
+/* What the HID minidriver asks the bus for, an internal request to the
+ * device's own node: CTL_CODE(FILE_DEVICE_BUS_EXTENDER, 0x802,
+ * METHOD_NEITHER, FILE_ANY_ACCESS), the answer written to the IRP's user
+ * buffer. */
+#define DESK_INTERNAL_GET_HID ((0x2aU << 16) | (0U << 14) | (0x802U << 2) | 3U)
+#define DESK_HID_STRING_CHARS 127
+#define DESK_HID_DESCRIPTOR_MAX 512
+
+struct desk_hid_info {
+    struct desk_hid hid;
+    uint32_t has_string[3];
+    uint16_t strings[3][DESK_HID_STRING_CHARS + 1]; /* each ended */
+    uint32_t report_descriptor_length;
+    uint8_t report_descriptor[DESK_HID_DESCRIPTOR_MAX];
 };
 
 struct desk_item {

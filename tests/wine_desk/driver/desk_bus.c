@@ -690,6 +690,45 @@ static NTSTATUS WINAPI dispatch_ioctl(DEVICE_OBJECT *device, IRP *irp) {
     return status;
 }
 
+/* The HID function of a device node, for the HID minidriver above it. */
+static NTSTATUS WINAPI dispatch_internal_ioctl(DEVICE_OBJECT *device, IRP *irp) {
+    IO_STACK_LOCATION *stack = IoGetCurrentIrpStackLocation(irp);
+    struct desk_ext *ext = device->DeviceExtension;
+    struct desk_hid_info *info = irp->UserBuffer;
+    const struct desk_item *item;
+    NTSTATUS status = STATUS_INVALID_DEVICE_REQUEST;
+    uint32_t i;
+
+    irp->IoStatus.Information = 0;
+    if (!ext->is_fdo && stack->Parameters.DeviceIoControl.IoControlCode == DESK_INTERNAL_GET_HID) {
+        item = find_item(ext->node, DESK_ITEM_HID, 0);
+        if (!item || item->length != sizeof(info->hid) || !info ||
+            stack->Parameters.DeviceIoControl.OutputBufferLength < sizeof(*info)) {
+            status = STATUS_INVALID_PARAMETER;
+        } else {
+            RtlZeroMemory(info, sizeof(*info));
+            RtlCopyMemory(&info->hid, item_bytes(item), sizeof(info->hid));
+            for (i = 0; i < 3; ++i) {
+                const struct desk_item *text = find_item(ext->node, DESK_ITEM_HID_STRING, i + 1);
+                if (!text) continue;
+                info->has_string[i] = 1;
+                RtlCopyMemory(info->strings[i], item_bytes(text),
+                              text->length < DESK_HID_STRING_CHARS * 2 ? text->length : DESK_HID_STRING_CHARS * 2);
+            }
+            item = find_item(ext->node, DESK_ITEM_HID_REPORT_DESCRIPTOR, 0);
+            if (item && item->length <= DESK_HID_DESCRIPTOR_MAX) {
+                RtlCopyMemory(info->report_descriptor, item_bytes(item), item->length);
+                info->report_descriptor_length = item->length;
+            }
+            irp->IoStatus.Information = sizeof(*info);
+            status = STATUS_SUCCESS;
+        }
+    }
+    irp->IoStatus.Status = status;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
 static NTSTATUS WINAPI dispatch_create_close(DEVICE_OBJECT *device, IRP *irp) {
     (void)device;
     irp->IoStatus.Status = STATUS_SUCCESS;
@@ -732,6 +771,7 @@ NTSTATUS WINAPI DriverEntry(DRIVER_OBJECT *driver, UNICODE_STRING *registry) {
     driver->MajorFunction[IRP_MJ_PNP] = dispatch_pnp;
     driver->MajorFunction[IRP_MJ_POWER] = dispatch_power;
     driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = dispatch_ioctl;
+    driver->MajorFunction[IRP_MJ_INTERNAL_DEVICE_CONTROL] = dispatch_internal_ioctl;
     driver->MajorFunction[IRP_MJ_CREATE] = dispatch_create_close;
     driver->MajorFunction[IRP_MJ_CLOSE] = dispatch_create_close;
     driver->DriverUnload = unload;

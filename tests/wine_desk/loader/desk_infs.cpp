@@ -93,4 +93,10 @@ std::map<std::string, std::string> deskInfs(const std::vector<DeskNode>& nodes, 
 
 std::string passThroughFile(const std::string& service) { return "desk_" + service + ".sys"; }
 
+bool servedByHidMinidriver(const std::string& service) {
+    std::string lower;
+    for (char c : service) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return lower == "hidusb";
+}
+
 }  // namespace desk

@@ -2,7 +2,8 @@
 // class (an INF names one class), matching each node's first hardware id,
 // with its description and its service. A service names the pass-through
 // driver copied under that service's own file name; a node without a
-// service is installed without a function driver.
+// service is installed without a function driver. HidUsb is the desk's HID
+// minidriver.
 #pragma once
 
 #include <map>
@@ -22,5 +23,9 @@ std::string classGuid(const std::string& setupClass);
 
 // The file, in the drivers directory, that serves a service.
 std::string passThroughFile(const std::string& service);
+
+// Whether the HID minidriver serves a service (HidUsb), rather than the
+// pass-through driver.
+bool servedByHidMinidriver(const std::string& service);
 
 }  // namespace desk

@@ -33,6 +33,7 @@ const GUID kControlClass = DESK_CONTROL_GUID_INIT;
 const GUID kUsbDeviceClass = {0xa5dcbf10, 0x6530, 0x11d2, {0x90, 0x1f, 0x00, 0xc0, 0x4f, 0xb9, 0x51, 0xed}};
 const GUID kHostControllerClass = {0x3abf6f2d, 0x71c4, 0x462a, {0x8a, 0x92, 0x1e, 0x68, 0x61, 0xe6, 0xaf, 0x27}};
 const GUID kHubClass = {0xf18a0e88, 0xc30c, 0x11d0, {0x88, 0x15, 0x00, 0xa0, 0xc9, 0x06, 0xbe, 0xd8}};
+const GUID kHidClass = {0x4d1e55b2, 0xf16f, 0x11cf, {0x88, 0xcb, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 const char kBusHardwareId[] = "root\\tamberlyx_desk\0";
 
 int fail(const std::string& what, DWORD error = GetLastError()) {
@@ -160,17 +161,20 @@ int load(const std::string& benchPath) {
     }
     for (const std::string& cls : unknown)
         std::fprintf(stderr, "desk_loader: setup class %s is not known; its devices get no driver\n", cls.c_str());
-    for (const desk::DeskNode& node : nodes)
-        if (!node.service().empty() &&
-            !CopyFileW((here + L"desk_passthrough.sys").c_str(),
-                       (drivers + wide(desk::passThroughFile(node.service()))).c_str(), FALSE))
-            return fail("copying the pass-through driver for " + node.service());
+    for (const desk::DeskNode& node : nodes) {
+        if (node.service().empty()) continue;
+        const wchar_t* driver = desk::servedByHidMinidriver(node.service()) ? L"desk_hid.sys" : L"desk_passthrough.sys";
+        if (!CopyFileW((here + driver).c_str(), (drivers + wide(desk::passThroughFile(node.service()))).c_str(), FALSE))
+            return fail("copying the driver for " + node.service());
+    }
 
     std::wstring control = firstInterface(kControlClass);
     if (control.empty()) return fail("no desk bus: run 'desk_loader install' first", 0);
     HANDLE bus = CreateFileW(control.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (bus == INVALID_HANDLE_VALUE) return fail("opening the desk bus");
     std::vector<uint8_t> blob = desk::machineBlob(nodes);
+    // Wine's own HID devices count among the HID collections present.
+    int hidBefore = presentInterfaces(kHidClass);
     DWORD returned = 0;
     BOOL loaded = DeviceIoControl(bus, DESK_IOCTL_LOAD, blob.data(), static_cast<DWORD>(blob.size()), nullptr, 0,
                                   &returned, nullptr);
@@ -179,17 +183,19 @@ int load(const std::string& benchPath) {
     if (!loaded) return fail("loading the machine", loadError);
 
     // Plug and play makes the nodes on its own threads: wait for them.
-    int controllers = 0, hubs = 0, devices = 0;
+    int controllers = 0, hubs = 0, devices = 0, hids = 0;
     for (const desk::DeskNode& node : nodes) {
         controllers += node.kind == DESK_CONTROLLER;
         hubs += node.hub() != nullptr;
         devices += node.kind == DESK_DEVICE;
+        hids += node.kind == DESK_DEVICE && desk::servedByHidMinidriver(node.service()) &&
+                !node.device->hidInterfaces.empty();
     }
     for (int waited = 0; waited < 20000; waited += 50) {
         if (presentInterfaces(kHostControllerClass) >= controllers && presentInterfaces(kHubClass) >= hubs &&
-            presentInterfaces(kUsbDeviceClass) >= devices) {
-            std::fprintf(stderr, "desk_loader: %d controller(s), %d hub(s), %d device(s) present\n", controllers, hubs,
-                         devices);
+            presentInterfaces(kUsbDeviceClass) >= devices && presentInterfaces(kHidClass) >= hidBefore + hids) {
+            std::fprintf(stderr, "desk_loader: %d controller(s), %d hub(s), %d device(s), %d HID collection(s) present\n",
+                         controllers, hubs, devices, hids);
             return 0;
         }
         Sleep(50);

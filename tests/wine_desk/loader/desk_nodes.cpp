@@ -86,6 +86,45 @@ void addDescriptors(std::vector<uint8_t>& out, const sim::Device& d) {
                 other.second.bytes.data(), other.second.bytes.size());
 }
 
+// A vendor-defined report descriptor with one input, one output and one
+// feature report of the given lengths (report id byte included), without
+// report ids: the layout the bench's report lengths describe.
+std::vector<uint8_t> reportDescriptor(const sim::HidBehaviour& b) {
+    std::vector<uint8_t> d = {0x06, 0x00, 0xFF,  // Usage Page (vendor defined 0xFF00)
+                              0x09, 0x01,        // Usage (1)
+                              0xA1, 0x01,        // Collection (Application)
+                              0x15, 0x00,        // Logical Minimum (0)
+                              0x26, 0xFF, 0x00,  // Logical Maximum (255)
+                              0x75, 0x08};       // Report Size (8)
+    auto report = [&d](uint32_t length, uint8_t main) {
+        if (length < 2) return;
+        uint32_t count = length - 1;
+        d.insert(d.end(), {0x96, static_cast<uint8_t>(count & 0xFF), static_cast<uint8_t>(count >> 8)});  // Report Count
+        d.insert(d.end(), {0x09, 0x01, main, 0x02});  // Usage (1), Input/Output/Feature (Data, Variable, Absolute)
+    };
+    report(b.inputReportLength, 0x81);
+    report(b.outputReportLength, 0x91);
+    report(b.featureReportLength, 0xB1);
+    d.push_back(0xC0);  // End Collection
+    return d;
+}
+
+void addHid(std::vector<uint8_t>& out, const sim::HidInterface& h) {
+    desk_hid hid{h.vendorId, h.productId, h.versionNumber,
+                 static_cast<uint16_t>(h.behaviour.kind == sim::HidReportKind::Echo ? DESK_HID_ECHO : DESK_HID_SILENT),
+                 h.behaviour.inputReportLength, h.behaviour.outputReportLength, h.behaviour.featureReportLength};
+    addItem(out, DESK_ITEM_HID, 0, &hid, sizeof hid);
+    const std::optional<std::string>* texts[] = {&h.manufacturer, &h.product, &h.serialNumber};
+    for (uint32_t i = 0; i < 3; ++i) {
+        if (!*texts[i]) continue;
+        std::u16string wide = sim::utf8ToUtf16(**texts[i]);
+        wide.push_back(0);
+        addItem(out, DESK_ITEM_HID_STRING, i + 1, wide.data(), wide.size() * 2);
+    }
+    std::vector<uint8_t> descriptor = reportDescriptor(h.behaviour);
+    addItem(out, DESK_ITEM_HID_REPORT_DESCRIPTOR, 0, descriptor.data(), descriptor.size());
+}
+
 }  // namespace
 
 const sim::DevNode& DeskNode::devNode() const {
@@ -190,6 +229,8 @@ std::vector<uint8_t> machineBlob(const std::vector<DeskNode>& nodes) {
         addTexts(items, DESK_ITEM_HARDWARE_IDS, n.hardwareIds());
         if (!n.compatibleIds().empty()) addTexts(items, DESK_ITEM_COMPATIBLE_IDS, n.compatibleIds());
         if (n.kind == DESK_DEVICE) addDescriptors(items, *n.device);
+        // The device's own HID function; further ones would need a node each.
+        if (n.kind == DESK_DEVICE && !n.device->hidInterfaces.empty()) addHid(items, n.device->hidInterfaces[0]);
         if (n.kind == DESK_CONTROLLER) {
             platform::UsbControllerInfo0 info = n.controller->controllerInfo.info;
             if (info.NumberOfRootPorts == 0)
