@@ -22,6 +22,20 @@
 /* CTL_CODE(FILE_DEVICE_BUS_EXTENDER, 0x801, METHOD_BUFFERED, FILE_WRITE_ACCESS) */
 #define DESK_IOCTL_LOAD ((0x2aU << 16) | (2U << 14) | (0x801U << 2) | 0U)
 
+/* Plugs a device in or pulls it out while the machine runs: CTL_CODE(
+ * FILE_DEVICE_BUS_EXTENDER, 0x803, METHOD_BUFFERED, FILE_WRITE_ACCESS),
+ * input a desk_plug. The device is named by its port path: the controller's
+ * index among the controllers, then the ports from its root hub down. */
+#define DESK_IOCTL_PLUG ((0x2aU << 16) | (2U << 14) | (0x803U << 2) | 0U)
+#define DESK_MAX_PORT_DEPTH 7
+
+struct desk_plug {
+    uint32_t controller;
+    uint32_t depth; /* ports used, 1 to DESK_MAX_PORT_DEPTH */
+    uint32_t ports[DESK_MAX_PORT_DEPTH];
+    uint32_t present; /* 1 plugs in, 0 pulls out */
+};
+
 enum desk_node_kind {
     DESK_CONTROLLER = 1, /* a host controller; its one child is its root hub */
     DESK_ROOT_HUB = 2,

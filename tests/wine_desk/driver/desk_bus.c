@@ -48,6 +48,7 @@ static FAST_MUTEX desk_lock;
 static uint8_t *blob;                 /* the machine, once loaded */
 static struct desk_parsed *nodes;     /* node_count entries */
 static DEVICE_OBJECT **node_devices;  /* a PDO per node, made when first reported */
+static BOOLEAN *node_absent;          /* pulled out (its subtree with it) */
 static uint32_t node_count;
 
 static uint32_t padded(uint32_t length) { return (length + 3u) & ~3u; }
@@ -144,7 +145,7 @@ static NTSTATUS bus_relations(int32_t parent, IRP *irp) {
 
     ExAcquireFastMutex(&desk_lock);
     for (i = 0; i < node_count; ++i)
-        if (nodes[i].node->parent == parent) ++count;
+        if (nodes[i].node->parent == parent && !node_absent[i]) ++count;
     relations = ExAllocatePoolWithTag(PagedPool, FIELD_OFFSET(DEVICE_RELATIONS, Objects[count + 1]), DESK_POOL_TAG);
     if (!relations) {
         ExReleaseFastMutex(&desk_lock);
@@ -153,7 +154,7 @@ static NTSTATUS bus_relations(int32_t parent, IRP *irp) {
     relations->Count = 0;
     for (i = 0; i < node_count; ++i) {
         DEVICE_OBJECT *device;
-        if (nodes[i].node->parent != parent || !(device = device_for(i))) continue;
+        if (nodes[i].node->parent != parent || node_absent[i] || !(device = device_for(i))) continue;
         ObReferenceObject(device);
         relations->Objects[relations->Count++] = device;
     }
@@ -197,6 +198,16 @@ static void set_links(DEVICE_OBJECT *device, BOOLEAN enable) {
     struct desk_ext *ext = device->DeviceExtension;
     uint32_t i;
     for (i = 0; i < ext->link_count; ++i) IoSetDeviceInterfaceState(&ext->links[i], enable);
+}
+
+/* Whether a node, or a hub above it, has been pulled out. */
+static BOOLEAN node_is_gone(uint32_t index) {
+    int32_t at = (int32_t)index;
+    while (at >= 0) {
+        if (node_absent[at]) return TRUE;
+        at = nodes[at].node->parent;
+    }
+    return FALSE;
 }
 
 static NTSTATUS pdo_pnp(DEVICE_OBJECT *device, IRP *irp) {
@@ -251,8 +262,23 @@ static NTSTATUS pdo_pnp(DEVICE_OBJECT *device, IRP *irp) {
             status = STATUS_SUCCESS;
         }
         break;
-    case IRP_MN_SURPRISE_REMOVAL:
     case IRP_MN_REMOVE_DEVICE:
+        set_links(device, FALSE);
+        if (node_is_gone(ext->node)) {
+            /* Pulled out: the node is made anew when it comes back. */
+            uint32_t i;
+            ExAcquireFastMutex(&desk_lock);
+            node_devices[ext->node] = NULL;
+            ExReleaseFastMutex(&desk_lock);
+            for (i = 0; i < ext->link_count; ++i) RtlFreeUnicodeString(&ext->links[i]);
+            irp->IoStatus.Status = STATUS_SUCCESS;
+            IoCompleteRequest(irp, IO_NO_INCREMENT);
+            IoDeleteDevice(device);
+            return STATUS_SUCCESS;
+        }
+        status = STATUS_SUCCESS;
+        break;
+    case IRP_MN_SURPRISE_REMOVAL:
     case IRP_MN_STOP_DEVICE:
         set_links(device, FALSE);
         status = STATUS_SUCCESS;
@@ -427,7 +453,7 @@ static BOOLEAN hub_name(uint32_t index, const WCHAR **name, uint32_t *length) {
 static int32_t child_on_port(uint32_t hub, uint32_t port) {
     uint32_t i;
     for (i = hub + 1; i < node_count; ++i)
-        if (nodes[i].node->parent == (int32_t)hub && nodes[i].node->port == port) return (int32_t)i;
+        if (nodes[i].node->parent == (int32_t)hub && nodes[i].node->port == port && !node_absent[i]) return (int32_t)i;
     return -1;
 }
 
@@ -659,12 +685,50 @@ static NTSTATUS load_machine(const uint8_t *data, uint32_t size) {
         ExFreePoolWithTag(copy, DESK_POOL_TAG);
         return STATUS_INSUFFICIENT_RESOURCES;
     }
-    RtlZeroMemory(node_devices, count * sizeof(*node_devices));
+    RtlZeroMemory(node_devices, (count + 1) * sizeof(*node_devices));
+    node_absent = ExAllocatePoolWithTag(NonPagedPool, count + 1, DESK_POOL_TAG);
+    if (!node_absent) {
+        ExFreePoolWithTag(node_devices, DESK_POOL_TAG);
+        node_devices = NULL;
+        ExReleaseFastMutex(&desk_lock);
+        ExFreePoolWithTag(parsed, DESK_POOL_TAG);
+        ExFreePoolWithTag(copy, DESK_POOL_TAG);
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
+    RtlZeroMemory(node_absent, count + 1);
     blob = copy;
     nodes = parsed;
     node_count = count;
     ExReleaseFastMutex(&desk_lock);
     IoInvalidateDeviceRelations(bus_pdo, BusRelations);
+    return STATUS_SUCCESS;
+}
+
+/* Plugs a device in or pulls it out, then tells plug and play that its
+ * hub's ports changed. */
+static NTSTATUS plug(const uint8_t *data, uint32_t size) {
+    const struct desk_plug *request = (const struct desk_plug *)data;
+    int32_t at = -1;
+    uint32_t i, seen = 0;
+    DEVICE_OBJECT *hub;
+
+    if (size < sizeof(*request) || request->depth == 0 || request->depth > DESK_MAX_PORT_DEPTH || !blob)
+        return STATUS_INVALID_PARAMETER;
+    for (i = 0; i < node_count && at < 0; ++i)
+        if (nodes[i].node->kind == DESK_CONTROLLER && seen++ == request->controller) at = child_of_kind(i, DESK_ROOT_HUB);
+    for (i = 0; i < request->depth && at >= 0; ++i) {
+        uint32_t j;
+        int32_t found = -1;
+        for (j = (uint32_t)at + 1; j < node_count && found < 0; ++j)
+            if (nodes[j].node->parent == at && nodes[j].node->port == request->ports[i]) found = (int32_t)j;
+        at = found;
+    }
+    if (at < 0) return STATUS_NO_SUCH_DEVICE;
+    ExAcquireFastMutex(&desk_lock);
+    node_absent[at] = request->present ? FALSE : TRUE;
+    hub = node_devices[nodes[at].node->parent];
+    ExReleaseFastMutex(&desk_lock);
+    if (hub) IoInvalidateDeviceRelations(hub, BusRelations);
     return STATUS_SUCCESS;
 }
 
@@ -677,7 +741,9 @@ static NTSTATUS WINAPI dispatch_ioctl(DEVICE_OBJECT *device, IRP *irp) {
     NTSTATUS status;
 
     if (ext->is_fdo)
-        status = code == DESK_IOCTL_LOAD ? load_machine(r.buffer, r.in_size) : STATUS_INVALID_DEVICE_REQUEST;
+        status = code == DESK_IOCTL_LOAD   ? load_machine(r.buffer, r.in_size)
+                 : code == DESK_IOCTL_PLUG ? plug(r.buffer, r.in_size)
+                                           : STATUS_INVALID_DEVICE_REQUEST;
     else if (nodes[ext->node].node->kind == DESK_CONTROLLER)
         status = controller_request(ext->node, code, &r);
     else if (is_hub(ext->node))
@@ -760,6 +826,7 @@ static void WINAPI unload(DRIVER_OBJECT *driver) {
     (void)driver;
     if (nodes) ExFreePoolWithTag(nodes, DESK_POOL_TAG);
     if (node_devices) ExFreePoolWithTag(node_devices, DESK_POOL_TAG);
+    if (node_absent) ExFreePoolWithTag(node_absent, DESK_POOL_TAG);
     if (blob) ExFreePoolWithTag(blob, DESK_POOL_TAG);
 }
 

@@ -6,12 +6,16 @@
 //                              nodes, hands the machine to the bus driver,
 //                              and waits until every node's interfaces are
 //                              there (the built-in bench when none is named)
+//   desk_loader plug PATH      plugs in, or pulls out, the device at a port
+//   desk_loader unplug PATH    path ("0:2.1": controller 0, port 2, port 1)
+//                              while the machine runs
 //
 // The drivers are taken from the loader's own directory. Every failure is
 // reported on the standard error stream with status 1.
 // The machine's records first: Windows' headers define "interface" as a
 // macro, which the records use as a member name.
 #include "../desk_blob.h"
+#include "desk_control.h"
 #include "desk_infs.h"
 #include "desk_nodes.h"
 #include "platform/sim/bench.h"
@@ -29,7 +33,6 @@
 
 namespace {
 
-const GUID kControlClass = DESK_CONTROL_GUID_INIT;
 const GUID kUsbDeviceClass = {0xa5dcbf10, 0x6530, 0x11d2, {0x90, 0x1f, 0x00, 0xc0, 0x4f, 0xb9, 0x51, 0xed}};
 const GUID kHostControllerClass = {0x3abf6f2d, 0x71c4, 0x462a, {0x8a, 0x92, 0x1e, 0x68, 0x61, 0xe6, 0xaf, 0x27}};
 const GUID kHubClass = {0xf18a0e88, 0xc30c, 0x11d0, {0x88, 0x15, 0x00, 0xa0, 0xc9, 0x06, 0xbe, 0xd8}};
@@ -115,24 +118,6 @@ int install() {
     return 0;
 }
 
-// The path of the first present interface of a class, or "".
-std::wstring firstInterface(const GUID& cls) {
-    HDEVINFO set = SetupDiGetClassDevsW(&cls, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE) return L"";
-    SP_DEVICE_INTERFACE_DATA data{};
-    data.cbSize = sizeof data;
-    std::wstring path;
-    if (SetupDiEnumDeviceInterfaces(set, nullptr, &cls, 0, &data)) {
-        std::vector<BYTE> buffer(4096);
-        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
-        detail->cbSize = sizeof *detail;
-        if (SetupDiGetDeviceInterfaceDetailW(set, &data, detail, static_cast<DWORD>(buffer.size()), nullptr, nullptr))
-            path = detail->DevicePath;
-    }
-    SetupDiDestroyDeviceInfoList(set);
-    return path;
-}
-
 int presentInterfaces(const GUID& cls) {
     HDEVINFO set = SetupDiGetClassDevsW(&cls, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE) return 0;
@@ -168,19 +153,14 @@ int load(const std::string& benchPath) {
             return fail("copying the driver for " + node.service());
     }
 
-    std::wstring control = firstInterface(kControlClass);
-    if (control.empty()) return fail("no desk bus: run 'desk_loader install' first", 0);
-    HANDLE bus = CreateFileW(control.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (bus == INVALID_HANDLE_VALUE) return fail("opening the desk bus");
     std::vector<uint8_t> blob = desk::machineBlob(nodes);
     // Wine's own HID devices count among the HID collections present.
     int hidBefore = presentInterfaces(kHidClass);
-    DWORD returned = 0;
-    BOOL loaded = DeviceIoControl(bus, DESK_IOCTL_LOAD, blob.data(), static_cast<DWORD>(blob.size()), nullptr, 0,
-                                  &returned, nullptr);
-    DWORD loadError = GetLastError();
-    CloseHandle(bus);
-    if (!loaded) return fail("loading the machine", loadError);
+    uint32_t loadError = 0;
+    if (!desk::sendToBus(DESK_IOCTL_LOAD, blob.data(), static_cast<uint32_t>(blob.size()), &loadError))
+        return fail(loadError == ERROR_FILE_NOT_FOUND ? "no desk bus: run 'desk_loader install' first"
+                                                      : "loading the machine",
+                    loadError);
 
     // Plug and play makes the nodes on its own threads: wait for them.
     int controllers = 0, hubs = 0, devices = 0, hids = 0;
@@ -209,6 +189,11 @@ int main(int argc, char** argv) {
     std::string command = argc > 1 ? argv[1] : "";
     if (command == "install" && argc == 2) return install();
     if (command == "load" && argc <= 3) return load(argc == 3 ? argv[2] : "");
-    std::fprintf(stderr, "usage: desk_loader install | desk_loader load [BENCH]\n");
+    if ((command == "plug" || command == "unplug") && argc == 3) {
+        uint32_t error = 0;
+        if (!desk::plugDevice(argv[2], command == "plug", &error)) return fail(command + " " + argv[2], error);
+        return 0;
+    }
+    std::fprintf(stderr, "usage: desk_loader install | desk_loader load [BENCH] | desk_loader plug|unplug PATH\n");
     return 2;
 }

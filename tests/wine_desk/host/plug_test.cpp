@@ -1,0 +1,138 @@
+// Plugging and unplugging over the Wine desk while Tamberlyx.dll runs,
+// loaded as a JVM loads it, with the recording companion beside it: every
+// removal and arrival reaches the monitor's window through Wine's plug and
+// play and runs the companion exactly once; a list update reports the
+// change; a HID read pending when its device is pulled out ends as a
+// failed read within its time-out. Prints one line per step; exits 1 when
+// any step fails.
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fake_jvm.h"
+#include "platform/sim/text.h"
+#include "tamberlyx_dll.h"
+#include "../loader/desk_control.h"
+
+namespace {
+
+int failures = 0;
+
+void check(bool ok, const std::string& what) {
+    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
+    std::fflush(stdout);
+    if (!ok) ++failures;
+}
+
+std::string logPath() {
+    char path[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string text(path, length);
+    return text.substr(0, text.find_last_of("\\/") + 1) + "companion.log";
+}
+
+std::vector<std::string> companionRuns() {
+    std::vector<std::string> lines;
+    std::ifstream in(logPath());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// Waits until the companion has run `count` times in all (5 s at most),
+// then a little longer, so that a second run would show.
+std::vector<std::string> awaitRuns(size_t count) {
+    for (int waited = 0; waited < 5000 && companionRuns().size() < count; waited += 20) Sleep(20);
+    Sleep(300);
+    return companionRuns();
+}
+
+bool plug(const std::string& path, bool present) {
+    uint32_t error = 0;
+    bool ok = desk::plugDevice(path, present, &error);
+    if (!ok) std::printf("(%s %s failed with %u)\n", present ? "plug" : "unplug", path.c_str(), error);
+    return ok;
+}
+
+jint indexOf(TamberlyxDll& dll, FakeJvm& jvm, jint list, const std::string& product) {
+    jint count = dll.usbGetDeviceListCount(jvm.env(), nullptr, list);
+    for (jint i = 0; i < count; ++i)
+        if (sim::utf16ToUtf8(jvm.textOf(dll.usbGetDeviceInfo(jvm.env(), nullptr, list, i))).find(":=" + product + ":=") !=
+            std::string::npos)
+            return i;
+    return -1;
+}
+
+}  // namespace
+
+int main() {
+    std::string problem;
+    TamberlyxDll* dll = tamberlyx(&problem);
+    if (dll == nullptr) {
+        std::fprintf(stderr, "plug_test: %s\n", problem.c_str());
+        return 1;
+    }
+    DeleteFileA(logPath().c_str());
+    SetEnvironmentVariableA("TAMBERLYX_COMPANION_LOG", logPath().c_str());
+    FakeJvm jvm;
+    JNIEnv* env = jvm.env();
+    check(dll->usbInitialize(env, nullptr) == 0, "usbInitialize starts the monitor");
+    jint list = dll->usbCreateDeviceList(env, nullptr, 0, 0x1A2B);
+    jint echo = indexOf(*dll, jvm, list, "Kestra HID Echo"), mute = indexOf(*dll, jvm, list, "Kestra HID Mute");
+    check(echo >= 0 && mute >= 0, "both devices listed");
+    if (echo < 0 || mute < 0) return 1;
+
+    // The monitor's window signs up for notifications on a thread of
+    // Wine's of its own: pull the silent device out and back in until a
+    // change has reached it, then start counting.
+    bool heard = false;
+    for (int attempt = 0; attempt < 10 && !heard; ++attempt) {
+        size_t before = companionRuns().size();
+        plug("0:3", false);
+        for (int waited = 0; waited < 1000 && companionRuns().size() == before; waited += 20) Sleep(20);
+        plug("0:3", true);
+        heard = companionRuns().size() > before;
+    }
+    check(heard, "a change reaches the monitor");
+    size_t base = awaitRuns(0).size();
+    dll->usbUpdateDeviceList(env, nullptr, list, 0);
+    while (!jvm.textOf(dll->usbGetChangeInfo(env, nullptr, list, 0)).empty()) {
+    }
+
+    check(plug("0:1", false), "the echo device is pulled out");
+    std::vector<std::string> runs = awaitRuns(base + 1);
+    check(runs.size() == base + 1 && runs.back() == "2 remove", "the companion ran once, with \"remove\"");
+    dll->usbUpdateDeviceList(env, nullptr, list, 0);
+    std::string change = sim::utf16ToUtf8(jvm.textOf(dll->usbGetChangeInfo(env, nullptr, list, 0)));
+    check(change.rfind("0:=1A2B:=0002:=", 0) == 0, "the update reports it gone: " + change);
+    check(jvm.textOf(dll->usbGetChangeInfo(env, nullptr, list, 0)).empty(), "and nothing else");
+
+    check(plug("0:1", true), "the echo device is plugged in again");
+    runs = awaitRuns(base + 2);
+    check(runs.size() == base + 2 && runs.back() == "2 add", "the companion ran once, with \"add\"");
+    dll->usbUpdateDeviceList(env, nullptr, list, 0);
+    change = sim::utf16ToUtf8(jvm.textOf(dll->usbGetChangeInfo(env, nullptr, list, 0)));
+    check(change.rfind("1:=1A2B:=0002:=", 0) == 0, "the update reports it back, under its index: " + change);
+
+    // A read pending on the silent device when it is pulled out.
+    check(dll->usbOpenDevice(env, nullptr, list, mute) == 0, "the silent device opens");
+    jbyteArray in = jvm.newByteArray(std::vector<jbyte>(64));
+    jint result = 0;
+    auto start = std::chrono::steady_clock::now();
+    std::thread reader([&] { result = dll->usbReadInterruptPipe(env, nullptr, list, mute, 0, 64, 5000, in); });
+    Sleep(300);
+    plug("0:3", false);
+    reader.join();
+    auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    check(result == -113, "the pending read fails (got " + std::to_string(result) + ")");
+    check(waited < 4000, "before its time-out of 5000 ms (" + std::to_string(waited) + " ms)");
+    check(dll->usbCloseDevice(env, nullptr, list, mute) == 0, "the stale handle closes");
+    plug("0:3", true);
+
+    dll->usbReleaseDeviceList(env, nullptr, list);
+    return failures == 0 ? 0 : 1;
+}
