@@ -2,7 +2,8 @@
 # The real DLL over the Wine desk lists what the simulated stack lists:
 # the built-in bench, the benches of the Java tests, and recordings of real
 # machines (imported), each listed through the 19 methods on both sides and
-# compared record for record.
+# compared record for record. And the capture tool, run over the desk, makes
+# a bench that the simulated stack lists the same way again.
 #
 # One difference is known and allowed here: the order of the devices (Wine
 # enumerates host controllers in the order of their registry keys, the
@@ -36,7 +37,16 @@ for bench in "${benches[@]}"; do
   diff -u "$work/sim.sorted" "$work/desk.sorted" >"$work/diff.txt" ||
     fail "$name: the Wine desk and the simulated stack differ:
 $(cat "$work/diff.txt")"
-  echo "$name: $(head -1 "$work/desk.txt" | tr -d '\r'), the same records on both sides"
+  TAMBERLYX_WINDOWS_BUILD=$build "$root/scripts/wine-desk" ${bench:+--bench "$bench"} -- \
+    "$build/bin/tamberlyx_bench.exe" capture >"$work/captured.json" 2>"$work/desk.err" ||
+    fail "$name: the capture over the Wine desk failed: $(cat "$work/desk.err")"
+  TAMBERLYX_BENCH="Z:$work/captured.json" "$root/tests/wine/run_in_wine.sh" "$prefix" \
+    "$build/bin/desk_sim_records.exe" >"$work/replayed.txt" || fail "$name: the captured bench does not list"
+  tr -d '\r' <"$work/replayed.txt" | sort >"$work/replayed.sorted"
+  diff -u "$work/desk.sorted" "$work/replayed.sorted" >"$work/diff.txt" ||
+    fail "$name: the bench captured over the Wine desk lists differently:
+$(cat "$work/diff.txt")"
+  echo "$name: $(head -1 "$work/desk.txt" | tr -d '\r'), the same records on both sides and from its capture"
   compared=$((compared + 1))
 done
 echo "$compared benches compared"
