@@ -272,7 +272,9 @@ TEST_F(BenchImport, DamagedRecordingsAreRefusedWithTheirLine) {
     size_t key = static_cast<size_t>(std::find(lines.begin(), lines.end(), hubNode + "/1-2.3") - lines.begin());
     struct Damage { std::string text; std::string says; };
     std::string cut = text.substr(0, text.size() - 7);
-    std::vector<std::string> badHex = lines, otherVendor = lines, longerConfiguration = lines;
+    size_t pciVendor = lineOf("A: vendor=0x1022");
+    std::vector<std::string> badHex = lines, otherVendor = lines, longerConfiguration = lines, widePci = lines;
+    widePci[pciVendor] = "A: vendor=0x11022\\n";
     badHex[keyDescriptors].replace(20, 2, "Z1");
     otherVendor[keyVendor] = "A: idVendor=1051\\n";
     longerConfiguration[keyDescriptors].replace(15 + 36 + 4, 4, "FF00");
@@ -283,6 +285,7 @@ TEST_F(BenchImport, DamagedRecordingsAreRefusedWithTheirLine) {
         {joined(badHex, lines.size()), ":" + std::to_string(keyDescriptors + 1) + ": descriptors: bad hex at column 21"},
         {joined(otherVendor, lines.size()), ":" + std::to_string(keyVendor + 1) + ": idVendor 1051 contradicts the device descriptor, which says 0x1050"},
         {joined(longerConfiguration, lines.size()), ":" + std::to_string(keyDescriptors + 1) + ": descriptors: the configuration claims 255 bytes"},
+        {joined(widePci, lines.size()), ":" + std::to_string(pciVendor + 1) + ": vendor 0x11022 is out of range (at most 0xFFFF)"},
     };
     for (const Damage& damage : damages) {
         fs::path file = dir_ / "damaged.umockdev";

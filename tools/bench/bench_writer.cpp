@@ -227,7 +227,9 @@ std::string writeBench(const sim::Machine& machine) {
         others.push_back(one);
     }
     root["otherDevices"] = others;
-    return root.dump(2) + "\n";
+    // A device's texts reach here from the device: any that is not UTF-8
+    // is written with U+FFFD in place of each bad byte, never thrown over.
+    return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace bench_tool

@@ -114,8 +114,9 @@ public:
         for (const auto& entry : byPath_) {
             const LinuxDevice& d = *entry.second;
             if (!isUsbDevice(d)) continue;
-            if (!descriptorsAgree(d, error)) return false;
+            if (!attributesFit(d, error) || !descriptorsAgree(d, error)) return false;
             if (isRootHub(d)) {
+                if (!pciFits(d, error)) return false;
                 controllers.push_back(controller(d));
                 continue;
             }
@@ -130,7 +131,9 @@ public:
             *error = source_ + ": no USB root hub among the devices";
             return false;
         }
-        *bench = Json{{"controllers", controllers}}.dump(2) + "\n";
+        // Texts that are not UTF-8 (a damaged recording) are written with U+FFFD
+        // in place of each bad byte: the JSON writer would otherwise throw.
+        *bench = Json{{"controllers", controllers}}.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
         return true;
     }
 
@@ -153,6 +156,33 @@ private:
         }
         if (line > 0) return source_ + ":" + std::to_string(line) + ": ";
         return d.path + (attribute != nullptr ? std::string("/") + attribute : std::string()) + ": ";
+    }
+
+    // A numeric attribute no larger than its field in the bench can hold.
+    bool inRange(const LinuxDevice& d, const char* name, unsigned long long most, int base, std::string* error) const {
+        auto found = d.attributes.find(name);
+        if (found == d.attributes.end()) return true;
+        unsigned long long value = std::strtoull(trimmed(found->second).c_str(), nullptr, base);
+        if (value <= most) return true;
+        *error = where(d, name) + name + " " + trimmed(found->second) + " is out of range (at most " +
+                 (base == 16 ? hexNumber(static_cast<uint32_t>(most), 2) : std::to_string(most)) + ")";
+        return false;
+    }
+
+    // The ids and counts a device's attributes give fit the bench's fields.
+    bool attributesFit(const LinuxDevice& d, std::string* error) const {
+        return inRange(d, "idVendor", 0xFFFF, 16, error) && inRange(d, "idProduct", 0xFFFF, 16, error) &&
+               inRange(d, "bcdDevice", 0xFFFF, 16, error) && inRange(d, "maxchild", 255, 10, error);
+    }
+
+    // The PCI ids of a root hub's controller fit the bench's fields.
+    bool pciFits(const LinuxDevice& root, std::string* error) const {
+        auto pci = byPath_.find(parentOf(root.path));
+        if (pci == byPath_.end()) return true;
+        const LinuxDevice& p = *pci->second;
+        return inRange(p, "vendor", 0xFFFF, 16, error) && inRange(p, "device", 0xFFFF, 16, error) &&
+               inRange(p, "subsystem_vendor", 0xFFFF, 16, error) && inRange(p, "subsystem_device", 0xFFFF, 16, error) &&
+               inRange(p, "revision", 0xFF, 16, error);
     }
 
     // The ids the attributes give must be the descriptor's, and the first
@@ -238,8 +268,10 @@ private:
             if (!isUsbDevice(*child)) continue;
             std::string name = baseName(child->path);
             size_t cut = name.find_last_of("-.");
-            uint32_t port = static_cast<uint32_t>(std::strtoul(name.c_str() + cut + 1, nullptr, 10));
-            if (cut == std::string::npos || port == 0 || port > 255) continue;
+            if (cut == std::string::npos) continue;
+            unsigned long number = std::strtoul(name.c_str() + cut + 1, nullptr, 10);
+            if (number == 0 || number > 255) continue;
+            uint32_t port = static_cast<uint32_t>(number);
             highest = port > highest ? port : highest;
             ports[std::to_string(port)] = device(*child);
         }

@@ -4,6 +4,7 @@
 // "E: NAME=value" a property, "L: name=target" a link; "N:" and other lines
 // are not needed.
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "tools/bench/linux_devices.h"
@@ -59,12 +60,8 @@ bool fromHex(const std::string& text, std::string* bytes, size_t* column) {
 
 }  // namespace
 
-bool importUmockdev(const std::string& file, std::string* bench, std::string* error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        *error = file + ": cannot be read";
-        return false;
-    }
+bool importUmockdevText(const std::string& text, const std::string& file, std::string* bench, std::string* error) {
+    std::istringstream in(text);
     std::vector<LinuxDevice> devices;
     std::string line;
     int number = 0;
@@ -107,6 +104,17 @@ bool importUmockdev(const std::string& file, std::string* bench, std::string* er
         return false;
     }
     return linuxDesk(devices, file, bench, error);
+}
+
+bool importUmockdev(const std::string& file, std::string* bench, std::string* error) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        *error = file + ": cannot be read";
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return importUmockdevText(text.str(), file, bench, error);
 }
 
 }  // namespace bench_tool

@@ -34,7 +34,6 @@ constexpr uint32_t kWmNcDestroy = 0x0082;
 constexpr uint32_t kErrorInvalidWindowHandle = 1400;
 constexpr uint32_t kErrorCannotFindWndClass = 1407;
 constexpr uint32_t kErrorWindowOfOtherThread = 1408;
-constexpr uint32_t kErrorInvalidData = 13;
 constexpr uint32_t kDeviceNotifyServiceHandle = 0x1;
 constexpr uint32_t kDeviceNotifyAllInterfaceClasses = 0x4;
 
