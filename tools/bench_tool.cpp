@@ -7,6 +7,8 @@
 //   tamberlyx_bench check FILE                 reads FILE as the simulated machine
 //                                              would; what it holds, or the one-line
 //                                              reason it is refused (Linux build)
+//   tamberlyx_bench show [--vendor VID] FILE   the bench as a tree, with what the
+//                                              library lists for each device (Linux build)
 //
 // Benches go to standard output. The demo uses builtin and check to start
 // from a file it can rewrite, and to refuse a bad bench before any JVM starts.
@@ -22,7 +24,10 @@
 #include <fcntl.h>
 #include <io.h>
 #else
+#include <cstdlib>
+
 #include "platform/sim/bench.h"
+#include "tools/bench_show.h"
 #endif
 
 namespace {
@@ -35,6 +40,7 @@ int usage() {
 #ifndef _WIN32
                  "       tamberlyx_bench builtin\n"
                  "       tamberlyx_bench check FILE\n"
+                 "       tamberlyx_bench show [--vendor VID] FILE\n"
 #endif
     );
     return 2;
@@ -111,6 +117,13 @@ int main(int argc, char** argv) {
 #ifndef _WIN32
     if (command == "builtin" && argc == 2) return writeOut(sim::defaultBenchText());
     if (command == "check" && argc == 3) return check(argv[2]);
+    if (command == "show" && argc == 3) return showBench(argv[2], -1);
+    if (command == "show" && argc == 5 && std::strcmp(argv[2], "--vendor") == 0) {
+        char* end = nullptr;
+        unsigned long vendor = std::strtoul(argv[3], &end, 16);
+        if (end == argv[3] || *end != '\0' || vendor > 0xFFFF) return usage();
+        return showBench(argv[4], static_cast<int>(vendor));
+    }
 #endif
     return usage();
 }

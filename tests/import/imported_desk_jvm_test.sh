@@ -22,4 +22,10 @@ for expected in "$here"/recordings/*.expected; do
   count=$((count + 1))
 done
 [ "$count" -ge 6 ] || fail "only $count recordings"
+# The tree of the keyboard's recording: three hubs, none listed, and the
+# keyboard with the record the JVM got.
+"$bench_tool" show "$work/keyboard-behind-three-hubs.json" >"$work/show.txt" || fail "show failed"
+[ "$(grep -c 'not listed: a hub' "$work/show.txt")" -eq 3 ] || fail "show: not three hubs: $(cat "$work/show.txt")"
+grep -qF "listed: $(cat "$here/recordings/keyboard-behind-three-hubs.expected")" "$work/show.txt" ||
+  fail "show: the keyboard's record is not the one listed: $(cat "$work/show.txt")"
 echo "$count real recordings listed as they should be"
