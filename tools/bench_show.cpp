@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
@@ -43,14 +44,18 @@ std::string ids(uint16_t vendor, uint16_t product) {
 
 class Tree {
 public:
-    Tree(const std::map<std::string, std::string>& records, int vendor) : records_(records), vendor_(vendor) {}
+    Tree(const std::map<std::string, std::string>& records, int vendor, bool print)
+        : records_(records), vendor_(vendor), print_(print) {}
 
     void controller(size_t index, const sim::HostController& c) {
-        std::printf("controller %zu: %s%s\n", index, c.node.instanceId.value_or("(no instance id)").c_str(),
-                    c.node.description ? (", \"" + *c.node.description + "\"").c_str() : "");
-        std::printf("  root hub: %zu port(s)\n", c.rootHub.ports.size());
-        ports(c.rootHub, 1, "    ");
+        line("controller " + std::to_string(index) + ": " + c.node.instanceId.value_or("(no instance id)") +
+             (c.node.description ? ", \"" + *c.node.description + "\"" : std::string()));
+        line("  root hub: " + std::to_string(c.rootHub.ports.size()) + " port(s)");
+        ports(c.rootHub, 1, "    ", std::to_string(index) + ":");
     }
+
+    // Devices that are not hubs and are not listed, with the reason.
+    const std::vector<std::string>& unlisted() const { return unlisted_; }
 
 private:
     // Whether a device, or one behind it, is of the vendor shown.
@@ -62,37 +67,44 @@ private:
         return false;
     }
 
-    void ports(const sim::Hub& hub, int depth, const std::string& indent) const {
+    void line(const std::string& text) const {
+        if (print_) std::printf("%s\n", text.c_str());
+    }
+
+    void ports(const sim::Hub& hub, int depth, const std::string& indent, const std::string& path) {
         for (size_t i = 0; i < hub.ports.size(); ++i) {
             const sim::Port& port = hub.ports[i];
             if (!port.device || !shown(*port.device)) continue;
-            device(*port.device, i + 1, depth, indent);
+            device(*port.device, i + 1, depth, indent, path + (path.back() == ':' ? "" : ".") + std::to_string(i + 1));
         }
     }
 
-    void device(const sim::Device& d, size_t port, int depth, const std::string& indent) const {
+    void device(const sim::Device& d, size_t port, int depth, const std::string& indent, const std::string& path) {
         std::string texts;
         for (uint8_t index : {d.descriptor.iManufacturer, d.descriptor.iProduct, d.descriptor.iSerialNumber}) {
             std::string text = deviceText(d, index);
             if (!text.empty()) texts += (texts.empty() ? " " : " / ") + ("\"" + text + "\"");
         }
         std::string service = d.node.service.value_or("");
-        std::printf("%sport %zu: %s%s%s, %s\n", indent.c_str(), port, d.isHub ? "hub " : "",
-                    ids(d.descriptor.idVendor, d.descriptor.idProduct).c_str(), texts.c_str(),
-                    service.empty() ? "no driver service" : ("service " + service).c_str());
+        line(indent + "port " + std::to_string(port) + ": " + (d.isHub ? "hub " : "") +
+             ids(d.descriptor.idVendor, d.descriptor.idProduct) + texts + ", " +
+             (service.empty() ? std::string("no driver service") : "service " + service));
         for (const sim::HidInterface& h : d.hidInterfaces)
-            std::printf("%s  HID interface %s, reports of %u/%u bytes in/out, %s\n", indent.c_str(),
-                        ids(h.vendorId, h.productId).c_str(), h.behaviour.inputReportLength,
-                        h.behaviour.outputReportLength,
-                        h.behaviour.kind == sim::HidReportKind::Echo ? "echo" : "silent");
+            line(indent + "  HID interface " + ids(h.vendorId, h.productId) + ", reports of " +
+                 std::to_string(h.behaviour.inputReportLength) + "/" + std::to_string(h.behaviour.outputReportLength) +
+                 " bytes in/out, " + (h.behaviour.kind == sim::HidReportKind::Echo ? "echo" : "silent"));
         auto record = records_.find(lower(d.usbInterface.path));
-        if (record != records_.end())
-            std::printf("%s  listed: %s\n", indent.c_str(), record->second.c_str());
-        else
-            std::printf("%s  not listed: %s\n", indent.c_str(), whyNot(d, depth).c_str());
+        if (record != records_.end()) {
+            line(indent + "  listed: " + record->second);
+        } else {
+            line(indent + "  not listed: " + whyNot(d, depth));
+            if (!d.isHub)
+                unlisted_.push_back("port " + path + ": " + ids(d.descriptor.idVendor, d.descriptor.idProduct) +
+                                    " will not be listed: " + whyNot(d, depth));
+        }
         if (d.isHub) {
-            std::printf("%s  %zu port(s)\n", indent.c_str(), d.hub.ports.size());
-            ports(d.hub, depth + 1, indent + "    ");
+            line(indent + "  " + std::to_string(d.hub.ports.size()) + " port(s)");
+            ports(d.hub, depth + 1, indent + "    ", path);
         }
     }
 
@@ -106,11 +118,13 @@ private:
 
     const std::map<std::string, std::string>& records_;
     int vendor_;
+    bool print_;
+    std::vector<std::string> unlisted_;
 };
 
 }  // namespace
 
-int showBench(const std::string& path, int vendor) {
+int showBench(const std::string& path, int vendor, bool warningsOnly) {
     sim::Machine machine;
     std::string error;
     if (!sim::loadBenchFile(path, &machine, &error)) {
@@ -130,9 +144,12 @@ int showBench(const std::string& path, int vendor) {
     if (list >= 0) DeviceListRegistry::release(list);
     releaseWalkState();
 
-    std::printf("%s: %zu device(s) listed%s\n", path.c_str(), records.size(),
-                vendor < 0 ? "" : (" of vendor " + ids(static_cast<uint16_t>(vendor), 0).substr(0, 4)).c_str());
-    Tree tree(records, vendor);
+    if (!warningsOnly)
+        std::printf("%s: %zu device(s) listed%s\n", path.c_str(), records.size(),
+                    vendor < 0 ? "" : (" of vendor " + ids(static_cast<uint16_t>(vendor), 0).substr(0, 4)).c_str());
+    Tree tree(records, vendor, !warningsOnly);
     for (size_t i = 0; i < machine.controllers.size(); ++i) tree.controller(i, machine.controllers[i]);
+    if (warningsOnly)
+        for (const std::string& warning : tree.unlisted()) std::printf("%s: warning: %s\n", path.c_str(), warning.c_str());
     return 0;
 }

@@ -5,8 +5,10 @@
 //   tamberlyx_bench import-umockdev FILE       a recording of Linux devices, as a bench
 //   tamberlyx_bench builtin                    the built-in bench (Linux build)
 //   tamberlyx_bench check FILE                 reads FILE as the simulated machine
-//                                              would; what it holds, or the one-line
-//                                              reason it is refused (Linux build)
+//                                              would; what it holds and a warning for
+//                                              each device the library will not list,
+//                                              or the one-line reason it is refused
+//                                              (Linux build)
 //   tamberlyx_bench show [--vendor VID] FILE   the bench as a tree, with what the
 //                                              library lists for each device (Linux build)
 //
@@ -98,7 +100,7 @@ int check(const char* path) {
     }
     std::printf("%s: %d host controller(s), %d external hub(s), %d device(s)\n", path, census.controllers,
                 census.hubs, census.devices);
-    return 0;
+    return showBench(path, -1, true);
 }
 #endif
 

@@ -28,4 +28,19 @@ done
 [ "$(grep -c 'not listed: a hub' "$work/show.txt")" -eq 3 ] || fail "show: not three hubs: $(cat "$work/show.txt")"
 grep -qF "listed: $(cat "$here/recordings/keyboard-behind-three-hubs.expected")" "$work/show.txt" ||
   fail "show: the keyboard's record is not the one listed: $(cat "$work/show.txt")"
-echo "$count real recordings listed as they should be"
+
+# check warns about a device behind more hubs than the walk goes through:
+# fifteen hubs below the root hub are walked, a sixteenth is not.
+deep_bench() {
+  local device='{"vendorId": "0x1A2B", "productId": "0x0001", "serialNumber": "DEEP", "kind": "winusb"}' i
+  for ((i = 0; i < $1; i++)); do
+    device="{\"vendorId\": \"0x2C3D\", \"productId\": \"0x4100\", \"hub\": {\"portCount\": 1, \"ports\": {\"1\": $device}}}"
+  done
+  echo "{\"controllers\": [{\"rootHub\": {\"portCount\": 1, \"ports\": {\"1\": $device}}}]}"
+}
+deep_bench 15 >"$work/deep15.json"
+deep_bench 16 >"$work/deep16.json"
+! "$bench_tool" check "$work/deep15.json" | grep -q warning || fail "check warns about 15 hubs"
+"$bench_tool" check "$work/deep16.json" | grep -q "1A2B:0001 will not be listed: behind more hubs than the walk goes through" ||
+  fail "check does not warn about 16 hubs: $("$bench_tool" check "$work/deep16.json")"
+echo "$count real recordings listed as they should be; check warns about a device too deep"
