@@ -94,24 +94,41 @@ TEST_F(WindowsRules, AnotherProgramsOpenDecidesWhetherTheDeviceOpens) {
 }
 
 TEST_F(WindowsRules, APluggedHidDeviceComesUpInStages) {
+    using Clock = std::chrono::steady_clock;
+    const auto stage = std::chrono::milliseconds(400);
     sim::Device late = sim::DeviceBuilder(kVendor, 0x0042).strings("Maker", "Late", "SN9").hid().build();
-    late.arrival.interfacesAfterMs = 150;
-    late.arrival.hidStringsFailForMs = 150;
+    late.arrival.interfacesAfterMs = 400;
+    late.arrival.hidStringsFailForMs = 400;
     std::string path = late.hidInterfaces[0].interface.path;
+    const Clock::time_point plugged = Clock::now();
     ASSERT_TRUE(sim::plugDevice({0, 4}, late));
 
-    // At first only the USB device interface is there.
+    // At first only the USB device interface is there (checked only while
+    // the first stage surely lasts, so that a slow machine cannot fail it).
     DeviceEntry& e = entryFor(path, true).entry;
-    EXPECT_EQ(e.open(), OpenFailed);
-    std::this_thread::sleep_for(std::chrono::milliseconds(220));
+    int32_t first = e.open();
+    if (Clock::now() - plugged < stage) {
+        EXPECT_EQ(first, OpenFailed);
+    }
+    if (first == Success) e.close();
 
-    // The collection opens, but its strings are not answered yet.
-    ASSERT_EQ(e.open(), Success);
+    // Then the collection opens, its strings not answered yet; polled
+    // against a deadline rather than slept for.
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
+    int32_t opened = OpenFailed;
+    while ((opened = e.open()) != Success && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(opened, Success);
+    const Clock::time_point openedAt = Clock::now();
     char16_t text[64];
-    EXPECT_FALSE(platform::HidD_GetProductString(e.fileHandle, text, sizeof text));
-    EXPECT_EQ(platform::GetLastError(), platform::kErrorGenFailure);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_TRUE(platform::HidD_GetProductString(e.fileHandle, text, sizeof text));
+    bool answered = platform::HidD_GetProductString(e.fileHandle, text, sizeof text);
+    if (Clock::now() - openedAt < stage / 2) {
+        EXPECT_FALSE(answered);
+        EXPECT_EQ(platform::GetLastError(), platform::kErrorGenFailure);
+    }
+    while (!(answered = platform::HidD_GetProductString(e.fileHandle, text, sizeof text)) && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(answered);
     EXPECT_EQ(std::u16string(text), u"Late");
     EXPECT_EQ(e.close(), Success);
 }

@@ -193,7 +193,9 @@ TEST_F(DeviceListRegistryTest, AnOpenTwinKeepsItsEntryAndPathsWhileTheOtherComes
     DeviceEntry* open = entryAt(id, 1);
     ASSERT_NE(open, nullptr);
     open->isOpen = 1;
-    const platform::Handle handle = open->fileHandle;
+    // A handle of its own, so that losing it (reset to invalid) shows.
+    const platform::Handle handle = reinterpret_cast<platform::Handle>(static_cast<uintptr_t>(0x5EA1));
+    open->fileHandle = handle;
 
     // The first twin goes: the open one is still at its path and stays
     // present, and the entry of the one that went is the change.
@@ -213,6 +215,7 @@ TEST_F(DeviceListRegistryTest, AnOpenTwinKeepsItsEntryAndPathsWhileTheOtherComes
     EXPECT_EQ(open->fileHandle, handle);
     EXPECT_STREQ(entryAt(id, 0)->devicePath, "p3");
     open->isOpen = 0;
+    open->fileHandle = platform::invalidHandle();
 }
 
 TEST_F(DeviceListRegistryTest, AWalkWithoutResultLeavesTheListAsItWas) {

@@ -1,0 +1,2 @@
+// A header of the access layer, for the list layer to reach sideways.
+#pragma once
