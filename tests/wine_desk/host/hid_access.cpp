@@ -8,34 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "fake_jvm.h"
-#include "platform/sim/text.h"
-#include "tamberlyx_dll.h"
+#include "listing.h"
 
 namespace {
-
-int failures = 0;
 
 // The count of a report written: Windows reports the whole report, its id
 // byte included (65); Wine 8's class driver passes on the minidriver's
 // count, the report without its id byte (64), which later Wine corrects
 // (dlls/hidclass.sys/device.c, pdo_write: Information = Write.Length).
 bool wholeReportWritten(jint written) { return written == 65 || written == 64; }
-
-void check(bool ok, const std::string& what) {
-    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
-    if (!ok) ++failures;
-}
-
-// The index of the device whose record names this product, or -1.
-jint indexOf(TamberlyxDll& dll, FakeJvm& jvm, jint list, const std::string& product) {
-    jint count = dll.usbGetDeviceListCount(jvm.env(), nullptr, list);
-    for (jint i = 0; i < count; ++i) {
-        std::string record = sim::utf16ToUtf8(jvm.textOf(dll.usbGetDeviceInfo(jvm.env(), nullptr, list, i)));
-        if (record.find(":=" + product + ":=") != std::string::npos) return i;
-    }
-    return -1;
-}
 
 }  // namespace
 
@@ -48,35 +29,36 @@ int main() {
     }
     FakeJvm jvm;
     JNIEnv* env = jvm.env();
+    Steps steps;
     jint handle = dll->usbInitialize(env, nullptr);
     jint list = dll->usbCreateDeviceList(env, nullptr, handle, 0x1A2B);
-    jint echo = indexOf(*dll, jvm, list, "Kestra HID Echo"), mute = indexOf(*dll, jvm, list, "Kestra HID Mute");
-    check(echo >= 0 && mute >= 0, "both HID devices listed");
+    jint echo = indexOfProduct(*dll, jvm, list, "Kestra HID Echo"), mute = indexOfProduct(*dll, jvm, list, "Kestra HID Mute");
+    steps.check(echo >= 0 && mute >= 0, "both HID devices listed");
     if (echo < 0 || mute < 0) return 1;
 
-    check(dll->usbOpenDevice(env, nullptr, list, echo) == 0, "the echo device opens");
+    steps.check(dll->usbOpenDevice(env, nullptr, list, echo) == 0, "the echo device opens");
     std::vector<jbyte> report(64);
     for (size_t i = 0; i < report.size(); ++i) report[i] = static_cast<jbyte>(i * 3 + 1);
     jbyteArray out = jvm.newByteArray(report);
     jint written = dll->usbWriteInterruptPipe(env, nullptr, list, echo, 0, 64, 1000, out);
-    check(wholeReportWritten(written), "a 64-byte report is written (got " + std::to_string(written) + ")");
+    steps.check(wholeReportWritten(written), "a 64-byte report is written (got " + std::to_string(written) + ")");
     jbyteArray in = jvm.newByteArray(std::vector<jbyte>(64));
-    check(dll->usbReadInterruptPipe(env, nullptr, list, echo, 0, 64, 1000, in) == 65, "a report is read back");
-    check(jvm.bytesOf(in) == report, "the report read is the one written");
-    check(dll->usbCloseDevice(env, nullptr, list, echo) == 0, "the echo device closes");
+    steps.check(dll->usbReadInterruptPipe(env, nullptr, list, echo, 0, 64, 1000, in) == 65, "a report is read back");
+    steps.check(jvm.bytesOf(in) == report, "the report read is the one written");
+    steps.check(dll->usbCloseDevice(env, nullptr, list, echo) == 0, "the echo device closes");
 
-    check(dll->usbOpenDevice(env, nullptr, list, mute) == 0, "the silent device opens");
+    steps.check(dll->usbOpenDevice(env, nullptr, list, mute) == 0, "the silent device opens");
     written = dll->usbWriteInterruptPipe(env, nullptr, list, mute, 0, 64, 1000, out);
-    check(wholeReportWritten(written), "the silent device takes a report (got " + std::to_string(written) + ")");
+    steps.check(wholeReportWritten(written), "the silent device takes a report (got " + std::to_string(written) + ")");
     auto start = std::chrono::steady_clock::now();
     jint result = dll->usbReadInterruptPipe(env, nullptr, list, mute, 0, 64, 300, in);
     auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    check(result == -7, "a read of the silent device answers -7 (got " + std::to_string(result) + ")");
-    check(waited >= 250 && waited < 5000, "after its time-out of 300 ms (" + std::to_string(waited) + " ms)");
-    check(dll->usbCloseDevice(env, nullptr, list, mute) == 0, "the silent device closes");
-    check(jvm.pinsOutstanding() == 0 && jvm.faults() == 0, "every array pinned was released, no guard zone touched");
+    steps.check(result == -7, "a read of the silent device answers -7 (got " + std::to_string(result) + ")");
+    steps.check(waited >= 250 && waited < 5000, "after its time-out of 300 ms (" + std::to_string(waited) + " ms)");
+    steps.check(dll->usbCloseDevice(env, nullptr, list, mute) == 0, "the silent device closes");
+    steps.check(jvm.pinsOutstanding() == 0 && jvm.faults() == 0, "every array pinned was released, no guard zone touched");
 
     dll->usbReleaseDeviceList(env, nullptr, list);
     dll->usbRelease(env, nullptr, handle);
-    return failures == 0 ? 0 : 1;
+    return steps.failures == 0 ? 0 : 1;
 }

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "fake_jvm.h"
 #include "platform/sim/text.h"
 
 int printListing(const TamberlyxDll& methods) {
@@ -21,4 +20,19 @@ int printListing(const TamberlyxDll& methods) {
     methods.usbReleaseDeviceList(env, nullptr, list);
     methods.usbRelease(env, nullptr, handle);
     return 0;
+}
+
+jint indexOfProduct(const TamberlyxDll& methods, FakeJvm& jvm, jint list, const std::string& product) {
+    jint count = methods.usbGetDeviceListCount(jvm.env(), nullptr, list);
+    for (jint i = 0; i < count; ++i) {
+        std::string record = sim::utf16ToUtf8(jvm.textOf(methods.usbGetDeviceInfo(jvm.env(), nullptr, list, i)));
+        if (record.find(":=" + product + ":=") != std::string::npos) return i;
+    }
+    return -1;
+}
+
+void Steps::check(bool ok, const std::string& what) {
+    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
+    std::fflush(stdout);
+    if (!ok) ++failures;
 }

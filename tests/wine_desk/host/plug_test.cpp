@@ -14,20 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "fake_jvm.h"
-#include "platform/sim/text.h"
-#include "tamberlyx_dll.h"
 #include "../loader/desk_control.h"
+#include "listing.h"
+#include "platform/sim/text.h"
 
 namespace {
-
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
-    std::fflush(stdout);
-    if (!ok) ++failures;
-}
 
 std::string logPath() {
     char path[MAX_PATH] = {};
@@ -58,15 +49,6 @@ bool plug(const std::string& path, bool present) {
     return ok;
 }
 
-jint indexOf(TamberlyxDll& dll, FakeJvm& jvm, jint list, const std::string& product) {
-    jint count = dll.usbGetDeviceListCount(jvm.env(), nullptr, list);
-    for (jint i = 0; i < count; ++i)
-        if (sim::utf16ToUtf8(jvm.textOf(dll.usbGetDeviceInfo(jvm.env(), nullptr, list, i))).find(":=" + product + ":=") !=
-            std::string::npos)
-            return i;
-    return -1;
-}
-
 }  // namespace
 
 int main() {
@@ -80,10 +62,11 @@ int main() {
     SetEnvironmentVariableA("TAMBERLYX_COMPANION_LOG", logPath().c_str());
     FakeJvm jvm;
     JNIEnv* env = jvm.env();
-    check(dll->usbInitialize(env, nullptr) == 0, "usbInitialize starts the monitor");
+    Steps steps;
+    steps.check(dll->usbInitialize(env, nullptr) == 0, "usbInitialize starts the monitor");
     jint list = dll->usbCreateDeviceList(env, nullptr, 0, 0x1A2B);
-    jint echo = indexOf(*dll, jvm, list, "Kestra HID Echo"), mute = indexOf(*dll, jvm, list, "Kestra HID Mute");
-    check(echo >= 0 && mute >= 0, "both devices listed");
+    jint echo = indexOfProduct(*dll, jvm, list, "Kestra HID Echo"), mute = indexOfProduct(*dll, jvm, list, "Kestra HID Mute");
+    steps.check(echo >= 0 && mute >= 0, "both devices listed");
     if (echo < 0 || mute < 0) return 1;
 
     // The monitor's window signs up for notifications on a thread of
@@ -97,29 +80,29 @@ int main() {
         plug("0:3", true);
         heard = companionRuns().size() > before;
     }
-    check(heard, "a change reaches the monitor");
+    steps.check(heard, "a change reaches the monitor");
     size_t base = awaitRuns(0).size();
     dll->usbUpdateDeviceList(env, nullptr, list, 0);
     while (!jvm.textOf(dll->usbGetChangeInfo(env, nullptr, list, 0)).empty()) {
     }
 
-    check(plug("0:1", false), "the echo device is pulled out");
+    steps.check(plug("0:1", false), "the echo device is pulled out");
     std::vector<std::string> runs = awaitRuns(base + 1);
-    check(runs.size() == base + 1 && runs.back() == "2 remove", "the companion ran once, with \"remove\"");
+    steps.check(runs.size() == base + 1 && runs.back() == "2 remove", "the companion ran once, with \"remove\"");
     dll->usbUpdateDeviceList(env, nullptr, list, 0);
     std::string change = sim::utf16ToUtf8(jvm.textOf(dll->usbGetChangeInfo(env, nullptr, list, 0)));
-    check(change.rfind("0:=1A2B:=0002:=", 0) == 0, "the update reports it gone: " + change);
-    check(jvm.textOf(dll->usbGetChangeInfo(env, nullptr, list, 0)).empty(), "and nothing else");
+    steps.check(change.rfind("0:=1A2B:=0002:=", 0) == 0, "the update reports it gone: " + change);
+    steps.check(jvm.textOf(dll->usbGetChangeInfo(env, nullptr, list, 0)).empty(), "and nothing else");
 
-    check(plug("0:1", true), "the echo device is plugged in again");
+    steps.check(plug("0:1", true), "the echo device is plugged in again");
     runs = awaitRuns(base + 2);
-    check(runs.size() == base + 2 && runs.back() == "2 add", "the companion ran once, with \"add\"");
+    steps.check(runs.size() == base + 2 && runs.back() == "2 add", "the companion ran once, with \"add\"");
     dll->usbUpdateDeviceList(env, nullptr, list, 0);
     change = sim::utf16ToUtf8(jvm.textOf(dll->usbGetChangeInfo(env, nullptr, list, 0)));
-    check(change.rfind("1:=1A2B:=0002:=", 0) == 0, "the update reports it back, under its index: " + change);
+    steps.check(change.rfind("1:=1A2B:=0002:=", 0) == 0, "the update reports it back, under its index: " + change);
 
     // A read pending on the silent device when it is pulled out.
-    check(dll->usbOpenDevice(env, nullptr, list, mute) == 0, "the silent device opens");
+    steps.check(dll->usbOpenDevice(env, nullptr, list, mute) == 0, "the silent device opens");
     jbyteArray in = jvm.newByteArray(std::vector<jbyte>(64));
     jint result = 0;
     auto start = std::chrono::steady_clock::now();
@@ -128,11 +111,11 @@ int main() {
     plug("0:3", false);
     reader.join();
     auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    check(result == -113, "the pending read fails (got " + std::to_string(result) + ")");
-    check(waited < 4000, "before its time-out of 5000 ms (" + std::to_string(waited) + " ms)");
-    check(dll->usbCloseDevice(env, nullptr, list, mute) == 0, "the stale handle closes");
+    steps.check(result == -113, "the pending read fails (got " + std::to_string(result) + ")");
+    steps.check(waited < 4000, "before its time-out of 5000 ms (" + std::to_string(waited) + " ms)");
+    steps.check(dll->usbCloseDevice(env, nullptr, list, mute) == 0, "the stale handle closes");
     plug("0:3", true);
 
     dll->usbReleaseDeviceList(env, nullptr, list);
-    return failures == 0 ? 0 : 1;
+    return steps.failures == 0 ? 0 : 1;
 }
