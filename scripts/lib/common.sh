@@ -49,19 +49,27 @@ quietly() {
   return $status
 }
 
+# Configures a build from its preset in CMakePresets.json (linux, sanitize,
+# windows), in the build directory given, with any further cache settings.
+configure() {
+  local preset=$1 dir=$2
+  shift 2
+  (cd "$TAMBERLYX_ROOT" && cmake --preset "$preset" -B "$dir" "$@" >/dev/null)
+}
+
 configure_and_build() {
-  local dir=$1
-  shift
-  cmake -S "$TAMBERLYX_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  local preset=$1 dir=$2
+  shift 2
+  configure "$preset" "$dir" "$@"
   cmake --build "$dir" -j "$(nproc)"
 }
 
-# The fuzz targets: a CMake project of their own (tests/fuzz), built with
-# clang; how long ctest fuzzes each target is the second argument (seconds).
+# The fuzz targets: a CMake project of their own (tests/fuzz, its preset
+# "fuzz"), built with clang; how long ctest fuzzes each target is the second
+# argument (seconds).
 configure_and_build_fuzz() {
   local dir=$1
   local seconds=${2:-20}
-  cmake -S "$TAMBERLYX_ROOT/tests/fuzz" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 \
-    -DTAMBERLYX_FUZZ_SECONDS="$seconds" >/dev/null
+  (cd "$TAMBERLYX_ROOT/tests/fuzz" && cmake --preset fuzz -B "$dir" -DTAMBERLYX_FUZZ_SECONDS="$seconds" >/dev/null)
   cmake --build "$dir" -j "$(nproc)"
 }
