@@ -4,7 +4,7 @@
 // measurement keeps exactly its own exports.
 #include <jni.h>
 
-extern "C" JNIEXPORT jint JNICALL Java_com_vantorel_kestra_bench_PinBaseline_pinAndRelease(JNIEnv* env, jclass,
+extern "C" JNIEXPORT jint JNICALL Java_com_vantorel_kestra_perf_PinBaseline_pinAndRelease(JNIEnv* env, jclass,
                                                                                          jint length,
                                                                                          jbyteArray data) {
     if (data == nullptr) return -1;

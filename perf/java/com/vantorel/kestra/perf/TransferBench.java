@@ -1,4 +1,4 @@
-package com.vantorel.kestra.bench;
+package com.vantorel.kestra.perf;
 
 import com.vantorel.kestra.comm.KESTRACommUSBAccess;
 import com.vantorel.kestra.comm.usb.DeviceDescription;
@@ -9,7 +9,7 @@ import java.util.Optional;
  * Times the library's calls from a JVM over the built-in bench: device
  * records, list updates, bulk transfers beside a pin-and-release baseline of
  * the same size, and a HID round trip. Each result is one tab-separated line
- * "row, name, value, unit, note" for scripts/bench to tabulate.
+ * "row, name, value, unit, note" for scripts/perf to tabulate.
  */
 public final class TransferBench {
     private static final int VENDOR = 0x1A2B;

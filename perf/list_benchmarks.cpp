@@ -5,7 +5,7 @@
 // journal, outside the timed loop.
 #include <benchmark/benchmark.h>
 
-#include "bench_machines.h"
+#include "perf_machines.h"
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
 #include "platform/sim/faults.h"
