@@ -25,7 +25,7 @@ struct LinuxDevice {
 // hub is missing, or a device's attributes contradict its descriptors.
 // Devices behind hubs are kept whether or not the hubs' interfaces were
 // recorded.
-bool linuxDesk(const std::vector<LinuxDevice>& devices, const std::string& source, std::string* bench,
+bool linuxBench(const std::vector<LinuxDevice>& devices, const std::string& source, std::string* bench,
                std::string* error);
 
 }  // namespace bench_tool

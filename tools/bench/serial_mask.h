@@ -1,5 +1,5 @@
 // Masking of serial numbers in a captured machine, for benches that are
-// shared beyond the desk they were taken from.
+// shared beyond the machine they were taken from.
 #pragma once
 
 #include "platform/sim/machine.h"

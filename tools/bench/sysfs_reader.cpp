@@ -62,7 +62,7 @@ bool importSysfs(const std::string& root, std::string* bench, std::string* error
         return false;
     }
     for (const fs::path& parent : parents) found.push_back(readDevice(parent));
-    return linuxDesk(found, root, bench, error);
+    return linuxBench(found, root, bench, error);
 }
 
 }  // namespace bench_tool

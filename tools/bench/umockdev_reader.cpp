@@ -103,7 +103,7 @@ bool importUmockdevText(const std::string& text, const std::string& file, std::s
         *error = file + ": no devices recorded";
         return false;
     }
-    return linuxDesk(devices, file, bench, error);
+    return linuxBench(devices, file, bench, error);
 }
 
 bool importUmockdev(const std::string& file, std::string* bench, std::string* error) {

@@ -10,11 +10,11 @@
 namespace sim {
 
 // Reads a machine from bench text; fileName only serves the messages.
-// False with *error set ("desk.json:12: ...") when the text is refused.
+// False with *error set ("bench.json:12: ...") when the text is refused.
 bool parseBench(const std::string& text, const std::string& fileName, Machine* machine, std::string* error);
 bool loadBenchFile(const std::string& path, Machine* machine, std::string* error);
 
-// The built-in bench: a realistic desk of devices (see the README).
+// The built-in bench: a realistic machine of devices (see the README).
 const std::string& defaultBenchText();
 Machine defaultBench();
 

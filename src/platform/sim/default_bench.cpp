@@ -1,5 +1,5 @@
 // The built-in bench: what the simulated machine holds when no bench file
-// is named. A developer's desk with two host controllers (one of them not
+// is named. A developer's machine with two host controllers (one of them not
 // on PCI), an external hub, and devices of every kind the library meets.
 #include "platform/sim/bench.h"
 

@@ -1,5 +1,5 @@
 // A reader of typed members of a parsed JSON document that names where a
-// problem lies: "desk.json:12: ... (at /controllers/0/rootHub)". The first
+// problem lies: "bench.json:12: ... (at /controllers/0/rootHub)". The first
 // problem is kept and every later one ignored, so a reader stops at it.
 #pragma once
 

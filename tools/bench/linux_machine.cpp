@@ -101,9 +101,9 @@ uint32_t largestReport(const std::string& descriptor) {
 
 uint8_t byteAt(const std::string& bytes, size_t at) { return static_cast<uint8_t>(bytes[at]); }
 
-class Desk {
+class LinuxMachine {
 public:
-    Desk(const std::vector<LinuxDevice>& devices, const std::string& source) : source_(source) {
+    LinuxMachine(const std::vector<LinuxDevice>& devices, const std::string& source) : source_(source) {
         for (const LinuxDevice& d : devices) byPath_[d.path] = &d;
         // Children by parent, once: the import stays linear in the devices.
         for (const auto& entry : byPath_) children_[parentOf(entry.first)].push_back(entry.second);
@@ -351,9 +351,9 @@ private:
 
 }  // namespace
 
-bool linuxDesk(const std::vector<LinuxDevice>& devices, const std::string& source, std::string* bench,
+bool linuxBench(const std::vector<LinuxDevice>& devices, const std::string& source, std::string* bench,
                std::string* error) {
-    return Desk(devices, source).write(bench, error);
+    return LinuxMachine(devices, source).write(bench, error);
 }
 
 }  // namespace bench_tool
