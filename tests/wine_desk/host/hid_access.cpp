@@ -21,12 +21,8 @@ bool wholeReportWritten(jint written) { return written == 65 || written == 64; }
 }  // namespace
 
 int main() {
-    std::string problem;
-    TamberlyxDll* dll = tamberlyx(&problem);
-    if (dll == nullptr) {
-        std::fprintf(stderr, "hid_access: %s\n", problem.c_str());
-        return 1;
-    }
+    TamberlyxDll* dll = loadTamberlyx("hid_access");
+    if (dll == nullptr) return 1;
     FakeJvm jvm;
     JNIEnv* env = jvm.env();
     Steps steps;

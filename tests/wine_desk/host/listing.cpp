@@ -4,6 +4,13 @@
 
 #include "platform/sim/text.h"
 
+TamberlyxDll* loadTamberlyx(const char* program) {
+    std::string problem;
+    TamberlyxDll* dll = tamberlyx(&problem);
+    if (dll == nullptr) std::fprintf(stderr, "%s: %s\n", program, problem.c_str());
+    return dll;
+}
+
 int printListing(const TamberlyxDll& methods) {
     FakeJvm jvm;
     JNIEnv* env = jvm.env();

@@ -8,6 +8,10 @@
 #include "fake_jvm.h"
 #include "tamberlyx_dll.h"
 
+// Tamberlyx.dll beside this program with its methods resolved, or null
+// after saying on the standard error stream why not.
+TamberlyxDll* loadTamberlyx(const char* program);
+
 // Lists every device (vendor filter 0xFFFF); 0, or 1 when no list was made.
 int printListing(const TamberlyxDll& methods);
 

@@ -52,12 +52,8 @@ bool plug(const std::string& path, bool present) {
 }  // namespace
 
 int main() {
-    std::string problem;
-    TamberlyxDll* dll = tamberlyx(&problem);
-    if (dll == nullptr) {
-        std::fprintf(stderr, "plug_test: %s\n", problem.c_str());
-        return 1;
-    }
+    TamberlyxDll* dll = loadTamberlyx("plug_test");
+    if (dll == nullptr) return 1;
     DeleteFileA(logPath().c_str());
     SetEnvironmentVariableA("TAMBERLYX_COMPANION_LOG", logPath().c_str());
     FakeJvm jvm;
