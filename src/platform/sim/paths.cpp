@@ -55,7 +55,9 @@ std::string defaultDriveRoot() {
     for (char c : std::string("-XXXXXX")) fresh.push_back(c);
     fresh.push_back('\0');
     if (mkdtemp(fresh.data()) != nullptr) return fresh.data();
-    return own;
+    // No private directory could be had: a root under which nothing opens
+    // (a path below a file), so no key file is read and nothing is written.
+    return "/dev/null/tamberlyx-sim";
 #else
     return base + "/tamberlyx-sim";
 #endif
