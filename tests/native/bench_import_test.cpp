@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -182,6 +183,8 @@ std::vector<std::string> linesOf(const std::string& text) {
 // ids, as "0x" and four upper-case digits, and its descriptors as hex.
 struct Recorded {
     std::string vendorId, productId, descriptors;
+    std::string parent;                     // the parent node's name
+    std::map<std::string, std::string> pci;  // "vendor" -> "8086" (a PCI node's ids, without "0x")
 };
 
 std::map<std::string, Recorded> recordedDevices(const std::string& text) {
@@ -193,8 +196,17 @@ std::map<std::string, Recorded> recordedDevices(const std::string& text) {
         return value;
     };
     for (const std::string& line : linesOf(text)) {
-        if (line.rfind("P: ", 0) == 0) path = line.substr(line.find_last_of('/') + 1);
-        else if (line.rfind("A: idVendor=", 0) == 0) devices[path].vendorId = "0x" + upper(line.substr(12));
+        if (line.rfind("P: ", 0) == 0) {
+            std::string full = line.substr(3);
+            path = full.substr(full.find_last_of('/') + 1);
+            std::string above = full.substr(0, full.find_last_of('/'));
+            devices[path].parent = above.substr(above.find_last_of('/') + 1);
+            continue;
+        }
+        for (const char* id : {"vendor", "device", "subsystem_vendor", "subsystem_device"})
+            if (line.rfind(std::string("A: ") + id + "=0x", 0) == 0)
+                devices[path].pci[id] = upper(line.substr(std::strlen(id) + 6));
+        if (line.rfind("A: idVendor=", 0) == 0) devices[path].vendorId = "0x" + upper(line.substr(12));
         else if (line.rfind("A: idProduct=", 0) == 0) devices[path].productId = "0x" + upper(line.substr(13));
         else if (line.rfind("H: descriptors=", 0) == 0) devices[path].descriptors = upper(line.substr(15));
     }
@@ -230,7 +242,18 @@ TEST_F(BenchImport, RealRecordingsKeepEveryDeviceBehindItsHubsAndListWhatTheySho
         ASSERT_TRUE(bench_tool::importUmockdev(recording.string(), &bench, &error)) << error;
         nlohmann::json parsed = nlohmann::json::parse(bench);
         std::string text = readText(recording);
-        for (const auto& device : recordedDevices(text)) {
+        std::map<std::string, Recorded> recorded = recordedDevices(text);
+        // The controller has the PCI ids of the root hub's parent.
+        std::string rootHub;
+        for (const auto& device : recorded)
+            if (device.first.rfind("usb", 0) == 0) rootHub = device.first;
+        const Recorded& pci = recorded[recorded[rootHub].parent];
+        ASSERT_EQ(pci.pci.size(), 4u) << "no PCI ids recorded above " << rootHub;
+        const nlohmann::json& ids = parsed["controllers"][0]["pci"];
+        EXPECT_EQ(ids["vendor"], "0x" + pci.pci.at("vendor"));
+        EXPECT_EQ(ids["device"], "0x" + pci.pci.at("device"));
+        EXPECT_EQ(ids["subsystem"], "0x" + pci.pci.at("subsystem_device") + pci.pci.at("subsystem_vendor"));
+        for (const auto& device : recorded) {
             if (device.first.rfind("usb", 0) == 0 || device.second.vendorId.empty()) continue;
             const nlohmann::json* found = benchDevice(parsed, device.first);
             ASSERT_NE(found, nullptr) << device.first << " is not on its port";
