@@ -1,27 +1,16 @@
 #!/usr/bin/env bash
 # Runs one JUnit test class through a real JVM with -Xcheck:jni, over a
 # simulated machine of its own, and fails on any JNI warning the JVM prints
-# (it prints them to standard output and still exits 0).
-#
-# A test class Foo with a bench file test/benches/Foo.json runs over a copy
-# of that bench, $work/bench.json, which the test may rewrite to plug and
-# unplug devices. A class named ...DeskTest writes its own bench, through the
-# simulated-desk builder, to the file TAMBERLYX_BENCH names. Other classes
-# run over the built-in bench.
+# (it prints them to standard output and still exits 0). Which bench the
+# class runs over is the class's own choice (its OverBench annotation).
 set -uo pipefail
 java=$1 library=$2 classpath=$3 test_class=$4 work=$5
 rm -rf "$work" && mkdir -p "$work"
 export TAMBERLYX_SIM_ROOT="$work/machine"
-bench="$(dirname "$0")/test/benches/${test_class##*.}.json"
-if [ -f "$bench" ]; then
-  cp "$bench" "$work/bench.json"
-  export TAMBERLYX_BENCH="$work/bench.json"
-elif [[ $test_class == *DeskTest ]]; then
-  export TAMBERLYX_BENCH="$work/bench.json"
-fi
 export TAMBERLYX_SIM_SHM="/tamberlyx-test-$$"
 output="$work/jvm-output.txt"
 "$java" -Xcheck:jni -Dtamberlyx.library="$library" -Dtamberlyx.work="$work" \
+  -Dtamberlyx.test.benches="$(cd "$(dirname "$0")" && pwd)/test/benches" \
   -jar /usr/share/java/junit-platform-console-standalone.jar \
   --class-path "$classpath" --select-class "$test_class" --details=tree --disable-banner --disable-ansi-colors --fail-if-no-tests >"$output" 2>&1
 status=$?

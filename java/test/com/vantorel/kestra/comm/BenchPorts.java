@@ -1,5 +1,6 @@
 package com.vantorel.kestra.comm;
 
+import com.vantorel.kestra.testing.BenchExtension;
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
@@ -28,10 +29,10 @@ final class BenchPorts {
         }
         String bench = "{\"controllers\": [{\"rootHub\": {\"portCount\": " + portCount + ", \"ports\": {" + ports
                 + "}}}]}";
-        Path work = Path.of(System.getProperty("tamberlyx.work"));
-        Path next = work.resolve("bench.json.new");
+        Path file = BenchExtension.benchFile();
+        Path next = file.resolveSibling("bench.json.new");
         Files.writeString(next, bench, StandardCharsets.UTF_8);
-        Files.move(next, work.resolve("bench.json"), StandardCopyOption.REPLACE_EXISTING,
+        Files.move(next, file, StandardCopyOption.REPLACE_EXISTING,
                 StandardCopyOption.ATOMIC_MOVE);
     }
 }

@@ -1,9 +1,11 @@
 package com.vantorel.kestra.comm;
 
+import static com.vantorel.kestra.testing.BenchExtension.handle;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import com.vantorel.kestra.testing.OverBench;
 import java.util.function.ToIntFunction;
 import org.junit.jupiter.api.AfterAll;
 import org.junit.jupiter.api.BeforeAll;
@@ -16,21 +18,19 @@ import org.junit.jupiter.api.Test;
  * failure value, the array is left exactly as it was, and the checked JVM
  * reports nothing.
  */
+@OverBench(initialized = true)
 class DeviceArrayBoundsTest {
     private static final int TRANSFER_FAILED = -112;
     private static final int READ_FAILED = -113;
     private static final int NO_SUCH_DEVICE = -114;
 
-    private static int handle;
     private static int list;
     private static int loopback;
     private static int hid;
 
     @BeforeAll
     static void openTheDevices() {
-        handle = KESTRACommUSBAccess.usbInitialize();
-        assertEquals(0, handle);
-        list = KESTRACommUSBAccess.usbCreateDeviceList(handle, 0x1A2B);
+        list = KESTRACommUSBAccess.usbCreateDeviceList(handle(), 0x1A2B);
         assertTrue(list >= 0, "list id " + list);
         loopback = DeviceSessionTest.indexOf(list, "Kestra Loopback");
         hid = DeviceSessionTest.indexOf(list, "Kestra HID Echo");
@@ -43,7 +43,6 @@ class DeviceArrayBoundsTest {
         assertEquals(0, KESTRACommUSBAccess.usbCloseDevice(list, loopback));
         assertEquals(0, KESTRACommUSBAccess.usbCloseDevice(list, hid));
         assertEquals(0, KESTRACommUSBAccess.usbReleaseDeviceList(list));
-        assertEquals(0, KESTRACommUSBAccess.usbRelease(handle));
     }
 
     /** Calls the method on an array of the given size and checks result and bytes. */

@@ -3,12 +3,14 @@ package com.vantorel.kestra.comm;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import com.vantorel.kestra.testing.OverBench;
 import org.junit.jupiter.api.Test;
 
 /**
  * Description and change records where there is no device to describe: the
  * caller gets an empty string, never a null reference.
  */
+@OverBench("DeviceListRecordsTest.json")
 class DeviceListRecordsTest {
     @Test
     void missingEntriesAndUnchangedListsGiveEmptyRecords() {

@@ -1,9 +1,10 @@
 package com.vantorel.kestra.comm;
 
+import static com.vantorel.kestra.testing.BenchExtension.handle;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
-import org.junit.jupiter.api.BeforeAll;
+import com.vantorel.kestra.testing.OverBench;
 import org.junit.jupiter.api.Test;
 
 /**
@@ -11,27 +12,21 @@ import org.junit.jupiter.api.Test;
  * device: ids, vendor filters, counts, refresh and release. Every test
  * releases the lists it makes.
  */
+@OverBench(value = "DeviceListTest.json", initialized = true)
 class DeviceListTest {
-    private static int handle;
-
-    @BeforeAll
-    static void initialize() {
-        handle = KESTRACommUSBAccess.usbInitialize();
-        assertEquals(0, handle);
-    }
 
     @Test
     void idsFollowTheLow16BitsOfTheFilterAndAreNeverReused() {
-        int acme = KESTRACommUSBAccess.usbCreateDeviceList(handle, 0x1234);
+        int acme = KESTRACommUSBAccess.usbCreateDeviceList(handle(), 0x1234);
         assertTrue(acme >= 0);
-        int all = KESTRACommUSBAccess.usbCreateDeviceList(handle, -1);
+        int all = KESTRACommUSBAccess.usbCreateDeviceList(handle(), -1);
         assertEquals(acme + 1, all);
-        assertEquals(all, KESTRACommUSBAccess.usbCreateDeviceList(handle, 0xFFFF));
-        assertEquals(acme, KESTRACommUSBAccess.usbCreateDeviceList(handle, 0x11234));
+        assertEquals(all, KESTRACommUSBAccess.usbCreateDeviceList(handle(), 0xFFFF));
+        assertEquals(acme, KESTRACommUSBAccess.usbCreateDeviceList(handle(), 0x11234));
 
         assertEquals(0, KESTRACommUSBAccess.usbReleaseDeviceList(acme));
         assertEquals(-103, KESTRACommUSBAccess.usbReleaseDeviceList(acme));
-        int again = KESTRACommUSBAccess.usbCreateDeviceList(handle, 0x1234);
+        int again = KESTRACommUSBAccess.usbCreateDeviceList(handle(), 0x1234);
         assertEquals(all + 1, again);
 
         assertEquals(0, KESTRACommUSBAccess.usbReleaseDeviceList(all));
@@ -42,7 +37,7 @@ class DeviceListTest {
 
     @Test
     void anEmptyMachineGivesEmptyListsThatRefreshAndCount() {
-        int id = KESTRACommUSBAccess.usbCreateDeviceList(handle, 0x0FE2);
+        int id = KESTRACommUSBAccess.usbCreateDeviceList(handle(), 0x0FE2);
         assertTrue(id >= 0);
         assertEquals(0, KESTRACommUSBAccess.usbGetDeviceListCount(id));
         assertEquals(0, KESTRACommUSBAccess.usbUpdateDeviceList(id, 77));
@@ -55,8 +50,8 @@ class DeviceListTest {
 
     @Test
     void aWrongHandleCreatesNothing() {
-        assertEquals(-116, KESTRACommUSBAccess.usbCreateDeviceList(handle + 5, 0x4242));
-        int id = KESTRACommUSBAccess.usbCreateDeviceList(handle, 0x4242);
+        assertEquals(-116, KESTRACommUSBAccess.usbCreateDeviceList(handle() + 5, 0x4242));
+        int id = KESTRACommUSBAccess.usbCreateDeviceList(handle(), 0x4242);
         assertTrue(id >= 0);
         assertEquals(0, KESTRACommUSBAccess.usbReleaseDeviceList(id));
         assertEquals(-104, KESTRACommUSBAccess.usbReleaseDeviceList(id));

@@ -1,13 +1,13 @@
 package com.vantorel.kestra.comm;
 
+import static com.vantorel.kestra.testing.BenchExtension.handle;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import com.vantorel.kestra.testing.OverBench;
 import java.nio.charset.StandardCharsets;
 import java.util.Arrays;
-import org.junit.jupiter.api.AfterAll;
-import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
 
 /**
@@ -15,20 +15,9 @@ import org.junit.jupiter.api.Test;
  * devices, the WinUSB loopback and the HID echo device opened, data moved
  * through both, descriptors read, and everything closed and released.
  */
+@OverBench(initialized = true)
 class DeviceSessionTest {
     private static final int VENDOR = 0x1A2B;
-    private static int handle;
-
-    @BeforeAll
-    static void initialize() {
-        handle = KESTRACommUSBAccess.usbInitialize();
-        assertEquals(0, handle);
-    }
-
-    @AfterAll
-    static void release() {
-        assertEquals(0, KESTRACommUSBAccess.usbRelease(handle));
-    }
 
     /** The index of the listed device whose record names the product. */
     static int indexOf(int listId, String product) {
@@ -47,7 +36,7 @@ class DeviceSessionTest {
 
     @Test
     void openTransferCloseAndRelease() {
-        int list = KESTRACommUSBAccess.usbCreateDeviceList(handle, VENDOR);
+        int list = KESTRACommUSBAccess.usbCreateDeviceList(handle(), VENDOR);
         assertTrue(list >= 0, "list id " + list);
         int loopback = indexOf(list, "Kestra Loopback");
         int hid = indexOf(list, "Kestra HID Echo");

@@ -2,6 +2,7 @@ package com.vantorel.kestra.comm;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 
+import com.vantorel.kestra.testing.OverBench;
 import java.io.IOException;
 import org.junit.jupiter.api.Test;
 
@@ -10,6 +11,7 @@ import org.junit.jupiter.api.Test;
  * unplugged between refreshes, by rewriting the bench file: each keeps an
  * entry of its own, and a device found again can be opened where it is now.
  */
+@OverBench("TwinDevicesTest.json")
 class TwinDevicesTest {
     private static final String TWIN = "{\"vendorId\": \"0x1A2B\", \"productId\": \"0x0001\", "
             + "\"manufacturer\": \"Vantorel Labs\", \"product\": \"Kestra Loopback\", \"kind\": \"winusb\"}";

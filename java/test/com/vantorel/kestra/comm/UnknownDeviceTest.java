@@ -1,9 +1,11 @@
 package com.vantorel.kestra.comm;
 
+import static com.vantorel.kestra.testing.BenchExtension.handle;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import com.vantorel.kestra.testing.OverBench;
 import java.util.Arrays;
 import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
@@ -12,13 +14,13 @@ import org.junit.jupiter.api.Test;
  * Device methods on (list id, index) pairs that name no open device: -114,
  * and the caller's array is left exactly as it was.
  */
+@OverBench(initialized = true)
 class UnknownDeviceTest {
     private static final int NO_SUCH_DEVICE = -114;
     private static int listId;
 
     @BeforeAll
     static void createAList() {
-        assertEquals(0, KESTRACommUSBAccess.usbInitialize());
         listId = KESTRACommUSBAccess.usbCreateDeviceList(0, 0xFFFF);
         assertTrue(listId >= 0, "list id " + listId);
     }

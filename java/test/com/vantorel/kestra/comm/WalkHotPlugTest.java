@@ -3,6 +3,7 @@ package com.vantorel.kestra.comm;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import com.vantorel.kestra.testing.OverBench;
 import java.io.IOException;
 import org.junit.jupiter.api.Test;
 
@@ -12,6 +13,7 @@ import org.junit.jupiter.api.Test;
  * device that went keeps its index and is reported once as gone, and once
  * as back; a new device is appended without a change record.
  */
+@OverBench("WalkHotPlugTest.json")
 class WalkHotPlugTest {
     private static final String LOOPBACK = "{\"vendorId\": \"0x1A2B\", \"productId\": \"0x0001\", "
             + "\"manufacturer\": \"Vantorel Labs\", \"product\": \"Kestra Loopback\", \"serialNumber\": \"KL-1\", "

@@ -1,12 +1,12 @@
 package com.vantorel.kestra.comm;
 
+import static com.vantorel.kestra.testing.BenchExtension.handle;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import com.vantorel.kestra.testing.OverBench;
 import java.util.ArrayList;
 import java.util.List;
-import org.junit.jupiter.api.AfterAll;
-import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
 
 /**
@@ -14,6 +14,7 @@ import org.junit.jupiter.api.Test;
  * in walk order: depth-first through the external hub, a device without a
  * driver service left out.
  */
+@OverBench(value = "WalkRecordsTest.json", initialized = true)
 class WalkRecordsTest {
     private static final List<String> ALL_DEVICES = List.of(
             "1:=003F:=BEEF:=0100:=Acme:=Widget:=A-1:=x:=b:=end",
@@ -26,18 +27,6 @@ class WalkRecordsTest {
             // number reads "?".
             "1:=6E7F:=0310:=0102:=Atelier Mesure:=Balance de pr\uFFFDcision:=?:=x:=b:=end");
 
-    private static int handle;
-
-    @BeforeAll
-    static void initialize() {
-        handle = KESTRACommUSBAccess.usbInitialize();
-        assertEquals(0, handle);
-    }
-
-    @AfterAll
-    static void release() {
-        assertEquals(0, KESTRACommUSBAccess.usbRelease(handle));
-    }
 
     private static List<String> records(int list) {
         List<String> records = new ArrayList<>();
@@ -50,7 +39,7 @@ class WalkRecordsTest {
 
     @Test
     void everyDeviceWithADriverServiceIsDescribedInWalkOrder() {
-        int all = KESTRACommUSBAccess.usbCreateDeviceList(handle, 0xFFFF);
+        int all = KESTRACommUSBAccess.usbCreateDeviceList(handle(), 0xFFFF);
         assertTrue(all >= 0);
         assertEquals(ALL_DEVICES, records(all));
         assertEquals("", KESTRACommUSBAccess.usbGetDeviceInfo(all, ALL_DEVICES.size()));

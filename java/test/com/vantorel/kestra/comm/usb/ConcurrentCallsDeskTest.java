@@ -8,6 +8,7 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import com.vantorel.kestra.comm.usb.desk.Device;
 import com.vantorel.kestra.comm.usb.desk.SimulatedDesk;
 import com.vantorel.kestra.comm.usb.desk.WinUsbBehaviour;
+import com.vantorel.kestra.testing.OverBench;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
@@ -26,6 +27,7 @@ import org.junit.jupiter.api.Test;
  * layer's lock keeps the library's unguarded state whole, and an abort still
  * reaches a bulk transfer that blocks while holding it.
  */
+@OverBench(writesOwnBench = true)
 class ConcurrentCallsDeskTest {
     private static final int LOOPBACK = 0;
     private static final int HID_ECHO = 1;

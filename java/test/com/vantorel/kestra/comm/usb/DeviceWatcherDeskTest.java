@@ -10,6 +10,7 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import com.vantorel.kestra.comm.usb.desk.Device;
 import com.vantorel.kestra.comm.usb.desk.PortPath;
 import com.vantorel.kestra.comm.usb.desk.SimulatedDesk;
+import com.vantorel.kestra.testing.OverBench;
 import java.time.Duration;
 import java.util.Optional;
 import java.util.concurrent.BlockingQueue;
@@ -25,6 +26,7 @@ import org.junit.jupiter.api.Test;
  * session alone stops the thread, and a list closed under the watcher ends it
  * with a reason.
  */
+@OverBench(writesOwnBench = true)
 class DeviceWatcherDeskTest {
     private static DeviceEvent next(BlockingQueue<DeviceEvent> events) throws InterruptedException {
         DeviceEvent event = events.poll(10, TimeUnit.SECONDS);

@@ -7,6 +7,7 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import com.vantorel.kestra.comm.usb.desk.Device;
 import com.vantorel.kestra.comm.usb.desk.PortPath;
 import com.vantorel.kestra.comm.usb.desk.SimulatedDesk;
+import com.vantorel.kestra.testing.OverBench;
 import java.time.Duration;
 import java.util.List;
 import java.util.OptionalInt;
@@ -17,6 +18,7 @@ import java.util.logging.Logger;
 import org.junit.jupiter.api.Test;
 
 /** The conveniences of the typed layer: device lookup, time-outs as durations, forgotten sessions. */
+@OverBench(writesOwnBench = true)
 class TypedHelpersDeskTest {
     private static Device board(String serial) {
         return Device.winUsb(0x1A2B, 0x0001).manufacturer("Vantorel Labs").product("Loopback").serialNumber(serial);

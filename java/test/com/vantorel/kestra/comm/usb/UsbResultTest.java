@@ -1,11 +1,9 @@
-package com.vantorel.kestra.comm;
+package com.vantorel.kestra.comm.usb;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
-import com.vantorel.kestra.comm.usb.UsbException;
-import com.vantorel.kestra.comm.usb.UsbResult;
 import java.util.EnumSet;
 import java.util.LinkedHashMap;
 import java.util.Map;

@@ -1,6 +1,5 @@
-package com.vantorel.kestra.comm;
+package com.vantorel.kestra.comm.usb;
 
-import com.vantorel.kestra.comm.usb.NativeUsb;
 import java.lang.reflect.InvocationHandler;
 import java.lang.reflect.Method;
 import java.lang.reflect.Proxy;

@@ -1,12 +1,10 @@
-package com.vantorel.kestra.comm;
+package com.vantorel.kestra.comm.usb;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
-import com.vantorel.kestra.comm.usb.DeviceDescription;
-import com.vantorel.kestra.comm.usb.MalformedRecordException;
 import java.util.Optional;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;

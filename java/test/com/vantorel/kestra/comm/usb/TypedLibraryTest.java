@@ -1,12 +1,8 @@
-package com.vantorel.kestra.comm;
+package com.vantorel.kestra.comm.usb;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 
-import com.vantorel.kestra.comm.usb.DeviceList;
-import com.vantorel.kestra.comm.usb.UsbException;
-import com.vantorel.kestra.comm.usb.UsbResult;
-import com.vantorel.kestra.comm.usb.UsbSession;
 import java.util.Optional;
 import org.junit.jupiter.api.Test;
 

@@ -1,4 +1,4 @@
-package com.vantorel.kestra.comm;
+package com.vantorel.kestra.comm.usb;
 
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
@@ -6,13 +6,6 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
-import com.vantorel.kestra.comm.usb.DeviceDescription;
-import com.vantorel.kestra.comm.usb.DeviceList;
-import com.vantorel.kestra.comm.usb.StringKind;
-import com.vantorel.kestra.comm.usb.UsbDevice;
-import com.vantorel.kestra.comm.usb.UsbException;
-import com.vantorel.kestra.comm.usb.UsbResult;
-import com.vantorel.kestra.comm.usb.UsbSession;
 import java.util.List;
 import java.util.Optional;
 import org.junit.jupiter.api.BeforeEach;
