@@ -8,9 +8,9 @@
 #include "perf_machines.h"
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/hot_plug.h"
-#include "platform/sim/installed_machine.h"
+#include "platform/sim/control/faults.h"
+#include "platform/sim/life/hot_plug.h"
+#include "platform/sim/life/installed_machine.h"
 
 namespace {
 

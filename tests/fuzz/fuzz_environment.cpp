@@ -11,8 +11,8 @@
 #include <system_error>
 
 #include "platform/shared_words.h"
-#include "platform/sim/installed_machine.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/life/installed_machine.h"
+#include "platform/sim/control/sim.h"
 
 namespace fuzz {
 namespace {

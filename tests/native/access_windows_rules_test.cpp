@@ -7,7 +7,7 @@
 #include "platform/files.h"
 #include "platform/hid.h"
 #include "platform/usb_requests.h"
-#include "platform/sim/hot_plug.h"
+#include "platform/sim/life/hot_plug.h"
 
 using namespace accesstest;
 

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "platform/sim/faults.h"
-#include "platform/sim/installed_machine.h"
-#include "platform/sim/machine_builder.h"
-#include "platform/sim/sim_io.h"
+#include "platform/sim/control/faults.h"
+#include "platform/sim/life/installed_machine.h"
+#include "platform/sim/model/machine_builder.h"
+#include "platform/sim/control/sim_io.h"
 
 namespace desktest {
 

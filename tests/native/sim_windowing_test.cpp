@@ -11,9 +11,9 @@
 
 #include "platform/files.h"
 #include "platform/kernel.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/sim.h"
-#include "platform/sim/sim_windows.h"
+#include "platform/sim/control/faults.h"
+#include "platform/sim/control/sim.h"
+#include "platform/sim/control/sim_windows.h"
 #include "platform/usb_requests.h"
 #include "platform/windowing.h"
 
