@@ -24,11 +24,9 @@
 #include "fuzz_environment.h"
 #include "jni/description_record.h"
 #include "machine_program.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/bench.h"
-#include "platform/sim/control/faults.h"
-#include "platform/sim/life/installed_machine.h"
 #include "platform/sim/model/machine_builder.h"
-#include "platform/sim/control/sim.h"
 #include "trace/trace_log.h"
 #include "utf16_checks.h"
 

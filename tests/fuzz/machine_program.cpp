@@ -3,7 +3,7 @@
 #include <cstring>
 #include <functional>
 
-#include "platform/sim/control/faults.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/machine_builder.h"
 #include "platform/sim/model/text.h"
 

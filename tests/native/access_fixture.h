@@ -16,13 +16,10 @@
 #include "access/winusb_api.h"
 #include "base/device_entry.h"
 #include "base/status_code.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/devices/device_runtime.h"
-#include "platform/sim/control/faults.h"
-#include "platform/sim/life/installed_machine.h"
 #include "platform/sim/model/machine_builder.h"
 #include "platform/sim/os/modules.h"
-#include "platform/sim/control/sim.h"
-#include "platform/sim/control/sim_io.h"
 
 namespace accesstest {
 

@@ -8,13 +8,9 @@
 
 #include "access/winusb_api.h"
 #include "enum/walk_state.h"
-#include "platform/sim/control/faults.h"
-#include "platform/sim/life/hot_plug.h"
-#include "platform/sim/life/installed_machine.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/machine_builder.h"
 #include "platform/sim/os/modules.h"
-#include "platform/sim/control/sim.h"
-#include "platform/sim/control/sim_io.h"
 #include "sweep_soak_session.h"
 
 using namespace sessiontest;

@@ -4,10 +4,8 @@
 
 #include <string>
 
-#include "platform/sim/control/faults.h"
-#include "platform/sim/life/installed_machine.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/machine_builder.h"
-#include "platform/sim/control/sim_io.h"
 
 namespace desktest {
 

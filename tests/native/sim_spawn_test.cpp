@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/sim/control/sim.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/os/spawn_rules.h"
 #include "platform/spawn.h"
 

@@ -11,9 +11,7 @@
 
 #include "platform/files.h"
 #include "platform/kernel.h"
-#include "platform/sim/control/faults.h"
-#include "platform/sim/control/sim.h"
-#include "platform/sim/control/sim_windows.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/usb_requests.h"
 #include "platform/windowing.h"
 

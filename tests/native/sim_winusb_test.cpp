@@ -11,11 +11,10 @@
 #include "access/winusb_api.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
-#include "platform/sim/model/bench.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/devices/device_runtime.h"
-#include "platform/sim/life/hot_plug.h"
+#include "platform/sim/model/bench.h"
 #include "platform/sim/os/modules.h"
-#include "platform/sim/control/sim.h"
 #include "platform/usb_requests.h"
 #include "sim_desk_machines.h"
 

@@ -11,10 +11,8 @@
 #include "monitor/device_change_monitor.h"
 #include "monitor_test_support.h"
 #include "platform/kernel.h"
-#include "platform/sim/control/faults.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/os/modules.h"
-#include "platform/sim/control/sim.h"
-#include "platform/sim/control/sim_windows.h"
 #include "session/access_handle.h"
 #include "session/initialization.h"
 

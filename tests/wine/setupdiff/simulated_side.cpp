@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "devices.h"
-#include "platform/sim/life/installed_machine.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/machine_builder.h"
 
 int main(int argc, char** argv) {

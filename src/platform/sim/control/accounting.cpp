@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "platform/sim/control/sim.h"
+#include "platform/sim/control/sim_control.h"
 
 namespace sim {
 

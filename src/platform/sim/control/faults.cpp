@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/files.h"
+#include "platform/sim/control/sim_control.h"
 
 namespace sim {
 namespace {

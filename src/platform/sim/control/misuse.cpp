@@ -1,7 +1,8 @@
 #include <cstdio>
 #include <mutex>
 
-#include "platform/sim/control/sim_io.h"
+#include "platform/sim/control/misuse.h"
+#include "platform/sim/control/sim_control.h"
 
 namespace sim {
 namespace {

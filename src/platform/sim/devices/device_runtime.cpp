@@ -4,7 +4,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/sim/life/installed_machine.h"
+#include "platform/sim/model/machine_store.h"
 #include "platform/sim/model/text.h"
 
 namespace sim {

@@ -10,11 +10,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kErrorBadCommand = 22;      // what a transfer begun on an unplugged device ends with
+// What a transfer begun on an unplugged device ends with.
+constexpr uint32_t kUnpluggedAtStartError = kErrorBadCommand;
 // What a transfer in flight when its device is pulled out ends with on
 // Windows 10 (ERROR_NO_SUCH_DEVICE; Windows 7 gave ERROR_DEVICE_NOT_CONNECTED),
 // as libusb/libusb issue 721 and pull request 664 record.
-constexpr uint32_t kErrorNoSuchDevice = 433;
+constexpr uint32_t kPulledOutError = platform::kErrorNoSuchDevice;
 constexpr size_t kLoopbackCapacity = 64 * 1024;  // what the device buffers before it refuses more
 constexpr uint32_t kDefaultControlTimeoutMs = 5000;
 
@@ -88,7 +89,7 @@ uint32_t WinUsbDevice::waitLocked(std::unique_lock<std::mutex>& guard, Pipe& pip
     uint32_t result;
     for (;;) {
         if (!connected_) {
-            result = kErrorNoSuchDevice;
+            result = kPulledOutError;
             break;
         }
         if (pipe.aborts != abortsAtStart) {
@@ -124,7 +125,7 @@ uint32_t WinUsbDevice::readPipe(uint8_t id, uint8_t* buffer, uint32_t length, ui
     Pipe* pipe = pipeLocked(id);
     if (pipe == nullptr || id == 0 || !isIn(id) || (buffer == nullptr && length > 0))
         return platform::kErrorInvalidParameter;
-    if (!connected_) return kErrorBadCommand;
+    if (!connected_) return kUnpluggedAtStartError;
     Clock::time_point readyAt = Clock::now() + std::chrono::milliseconds(pipe->behaviour.delayMs);
     uint64_t aborts = pipe->aborts;
     if (!pipe->listed) {
@@ -167,7 +168,7 @@ uint32_t WinUsbDevice::writePipe(uint8_t id, const uint8_t* buffer, uint32_t len
     Pipe* pipe = pipeLocked(id);
     if (pipe == nullptr || !pipe->listed || isIn(id) || (buffer == nullptr && length > 0))
         return platform::kErrorInvalidParameter;
-    if (!connected_) return kErrorBadCommand;
+    if (!connected_) return kUnpluggedAtStartError;
     Clock::time_point readyAt = Clock::now() + std::chrono::milliseconds(pipe->behaviour.delayMs);
     uint64_t aborts = pipe->aborts;
     std::vector<uint8_t> data(buffer, buffer + length);
@@ -225,7 +226,7 @@ uint32_t WinUsbDevice::abortPipe(uint8_t id) {
     std::lock_guard<std::mutex> guard(lock_);
     Pipe* pipe = pipeLocked(id);
     if (pipe == nullptr) return platform::kErrorInvalidParameter;
-    if (!connected_) return kErrorBadCommand;
+    if (!connected_) return kUnpluggedAtStartError;
     ++pipe->aborts;
     changed_.notify_all();
     return 0;
@@ -282,7 +283,7 @@ uint32_t WinUsbDevice::controlTransfer(const uint8_t setup[8], uint8_t* buffer, 
     if (buffer == nullptr && stage > 0) return platform::kErrorInvalidParameter;
 
     std::lock_guard<std::mutex> guard(lock_);
-    if (!connected_) return kErrorBadCommand;
+    if (!connected_) return kUnpluggedAtStartError;
     bool toHost = (requestType & 0x80) != 0;
     uint8_t type = static_cast<uint8_t>((requestType >> 5) & 3);
     if (type == kRequestTypeStandard && request == kRequestGetDescriptor && toHost) {

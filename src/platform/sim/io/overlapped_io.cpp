@@ -6,10 +6,11 @@
 #include <set>
 
 #include "platform/files.h"
+#include "platform/sim/control/misuse.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/io/handles.h"
 #include "platform/sim/io/io_state.h"
 #include "platform/sim/io/scheduler.h"
-#include "platform/sim/control/sim_io.h"
 
 namespace sim {
 

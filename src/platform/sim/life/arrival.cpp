@@ -5,7 +5,6 @@
 #include <set>
 #include <string>
 
-#include "platform/sim/life/installed_machine.h"
 #include "platform/sim/io/scheduler.h"
 
 namespace sim {
@@ -14,7 +13,7 @@ namespace {
 // A HID class driver that has just started its collection answers string
 // requests only once the device has been read (its minidriver fails
 // IOCTL_HID_GET_STRING meanwhile: STATUS_UNSUCCESSFUL, ERROR_GEN_FAILURE).
-constexpr uint32_t kStringsNotReadyError = 31;
+constexpr uint32_t kStringsNotReadyError = platform::kErrorGenFailure;
 
 void forEachDevice(std::vector<Port>& ports, const std::function<void(Device&)>& visit) {
     for (Port& port : ports) {
@@ -34,9 +33,10 @@ std::string identityOf(const Device& d) {
 
 // Runs the change on the device still coming up under this stage, if the
 // machine still holds it.
-void laterOnDevice(uint32_t delayMs, uint64_t stage, std::function<void(Device&)> change) {
-    runLater(delayMs, [stage, change] {
-        withMachine([&](Machine& machine) {
+void laterOnDevice(MachineChange changeMachine, uint32_t delayMs, uint64_t stage,
+                   std::function<void(Device&)> change) {
+    runLater(delayMs, [changeMachine, stage, change] {
+        changeMachine([&](Machine& machine) {
             forEachDevice(machine, [&](Device& d) {
                 if (d.arrivalStage == stage) change(d);
             });
@@ -44,14 +44,14 @@ void laterOnDevice(uint32_t delayMs, uint64_t stage, std::function<void(Device&)
     });
 }
 
-void failStringsFor(Device& d, uint64_t stage) {
+void failStringsFor(MachineChange changeMachine, Device& d, uint64_t stage) {
     if (d.arrival.hidStringsFailForMs == 0 || d.hidInterfaces.empty()) {
         d.arrivalStage = 0;
         return;
     }
     for (HidInterface& h : d.hidInterfaces)
         if (h.stringsError == 0) h.stringsError = kStringsNotReadyError;
-    laterOnDevice(d.arrival.hidStringsFailForMs, stage, [](Device& later) {
+    laterOnDevice(changeMachine, d.arrival.hidStringsFailForMs, stage, [](Device& later) {
         for (HidInterface& h : later.hidInterfaces)
             if (h.stringsError == kStringsNotReadyError) h.stringsError = 0;
         later.arrivalStage = 0;
@@ -60,7 +60,7 @@ void failStringsFor(Device& d, uint64_t stage) {
 
 }  // namespace
 
-void stageArrivals(const Machine& before, Machine& after) {
+void stageArrivals(const Machine& before, Machine& after, MachineChange change) {
     static std::atomic<uint64_t> nextStage{1};
     std::set<std::string> known;
     forEachDevice(const_cast<Machine&>(before), [&](Device& d) { known.insert(identityOf(d)); });
@@ -70,17 +70,17 @@ void stageArrivals(const Machine& before, Machine& after) {
         uint64_t stage = nextStage++;
         d.arrivalStage = stage;
         if (d.arrival.interfacesAfterMs == 0) {
-            failStringsFor(d, stage);
+            failStringsFor(change, d, stage);
             return;
         }
         std::vector<HidInterface> hid = std::move(d.hidInterfaces);
         InterfaceAnswer fixedClass = d.fixedClassInterface;
         d.hidInterfaces.clear();
         d.fixedClassInterface.path.clear();
-        laterOnDevice(d.arrival.interfacesAfterMs, stage, [hid, fixedClass, stage](Device& later) {
+        laterOnDevice(change, d.arrival.interfacesAfterMs, stage, [change, hid, fixedClass, stage](Device& later) {
             later.hidInterfaces = hid;
             later.fixedClassInterface = fixedClass;
-            failStringsFor(later, stage);
+            failStringsFor(change, later, stage);
         });
     });
 }

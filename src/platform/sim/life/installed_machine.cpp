@@ -1,24 +1,17 @@
 #include "platform/sim/life/installed_machine.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <mutex>
 
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/life/arrival.h"
-#include "platform/sim/model/bench.h"
 #include "platform/sim/life/host_settings.h"
-#include "platform/sim/life/hot_plug.h"
-#include "platform/sim/model/machine_index.h"
-#include "platform/sim/model/text.h"
+#include "platform/sim/life/machine_changes.h"
+#include "platform/sim/model/bench.h"
+#include "platform/sim/model/machine_store.h"
 
 namespace sim {
 namespace {
-
-struct InstalledMachine {
-    std::mutex lock;
-    bool loaded = false;
-    Machine machine;
-    MachineIndex index;
-};
 
 // Serialises changes with their hot-plug effects, so that these follow the
 // changes one at a time and in order.
@@ -27,157 +20,23 @@ std::mutex& changeLock() {
     return *lock;
 }
 
-InstalledMachine& installed() {
-    static InstalledMachine* m = new InstalledMachine;  // lives as long as the process
-    return *m;
-}
+}  // namespace
 
-// The one place where the machine is swapped; the lock is held.
-void replaceLocked(InstalledMachine& m, Machine machine) {
-    m.machine = std::move(machine);
-    m.index.rebuild(m.machine);
-    m.loaded = true;
-}
-
-// The bench named in the environment, else the default bench; the lock is
-// held.
-void loadFromEnvironment(InstalledMachine& m) {
+Machine machineFromEnvironment() {
     std::string path = benchFileFromEnvironment();
-    if (path.empty()) {
-        replaceLocked(m, defaultBench());
-        return;
-    }
+    if (path.empty()) return defaultBench();
     Machine machine;
     std::string error;
     if (!loadBenchFile(path, &machine, &error)) {
         std::fprintf(stderr, "simulated USB machine: bench refused: %s\n", error.c_str());
         machine = Machine();
     }
-    replaceLocked(m, std::move(machine));
+    return machine;
 }
-
-void loadOnFirstUse(InstalledMachine& m) {
-    if (!m.loaded) loadFromEnvironment(m);
-}
-
-}  // namespace
-
-uint32_t Target::openError() const {
-    switch (kind) {
-        case TargetKind::Controller: return controller->openError;
-        case TargetKind::Hub: return hub->openError;
-        case TargetKind::Device: return device->openError;
-        case TargetKind::HidInterface: return hid->openError;
-    }
-    return 0;
-}
-
-std::string normalisePath(const std::string& path) {
-    std::string out = lowerAscii(path);
-    if (out.rfind("\\\\.\\", 0) == 0) out[2] = '?';
-    return out;
-}
-
-void MachineIndex::rebuild(Machine& machine) {
-    byPath.clear();
-    nodes.clear();
-    addresses.clear();
-
-    // The first object named by a path keeps it.
-    auto addPath = [this](const std::string& path, const Target& target) {
-        if (!path.empty()) byPath.emplace(normalisePath(path), target);
-    };
-    auto addNode = [this](const DevNode& node, std::vector<std::pair<platform::Guid, const InterfaceAnswer*>> ifs) {
-        IndexedNode entry;
-        entry.node = &node;
-        for (auto& i : ifs)
-            if (!i.second->path.empty()) entry.interfaces.push_back(i);
-        nodes.push_back(entry);
-    };
-
-    for (HostController& c : machine.controllers) {
-        Target controller;
-        controller.kind = TargetKind::Controller;
-        controller.controller = &c;
-        controller.identity = "controller:" + normalisePath(c.interface.path);
-        addPath(c.interface.path, controller);
-        addNode(c.node, {{platform::kGuidDevinterfaceUsbHostController, &c.interface}});
-
-        Target root;
-        root.kind = TargetKind::Hub;
-        root.controller = &c;
-        root.hub = &c.rootHub;
-        root.identity = "hub:" + normalisePath("\\\\?\\" + c.rootHub.name);
-        if (!c.rootHub.name.empty()) addPath("\\\\?\\" + c.rootHub.name, root);
-        addPath(c.rootHub.interface.path, root);
-        addNode(c.rootHubNode, {{platform::kGuidDevinterfaceUsbHub, &c.rootHub.interface}});
-
-        uint16_t nextAddress = 1;
-        std::function<void(std::vector<Port>&)> walk = [&](std::vector<Port>& ports) {
-            for (Port& port : ports) {
-                if (!port.device) continue;
-                Device& d = *port.device;
-                addresses[&d] = d.address != 0 ? d.address : nextAddress;
-                ++nextAddress;
-
-                Target device;
-                device.controller = &c;
-                device.device = &d;
-                if (d.isHub) {
-                    device.kind = TargetKind::Hub;
-                    device.hub = &d.hub;
-                    device.identity = "hub:" + normalisePath("\\\\?\\" + d.hub.name);
-                    if (!d.hub.name.empty()) addPath("\\\\?\\" + d.hub.name, device);
-                    addPath(d.hub.interface.path, device);
-                } else {
-                    device.kind = TargetKind::Device;
-                    const std::string& primary =
-                        d.usbInterface.path.empty() ? d.fixedClassInterface.path : d.usbInterface.path;
-                    device.identity = "device:" + normalisePath(primary);
-                }
-                addPath(d.usbInterface.path, device);
-                addPath(d.fixedClassInterface.path, device);
-                std::vector<std::pair<platform::Guid, const InterfaceAnswer*>> ifs = {
-                    {platform::kGuidDevinterfaceUsbDevice, &d.usbInterface}, {platform::kGuidFixedDeviceInterfaceClass, &d.fixedClassInterface}};
-                if (d.isHub) ifs.push_back({platform::kGuidDevinterfaceUsbHub, &d.hub.interface});
-                addNode(d.node, ifs);
-
-                for (HidInterface& h : d.hidInterfaces) {
-                    Target hid;
-                    hid.kind = TargetKind::HidInterface;
-                    hid.controller = &c;
-                    hid.device = &d;
-                    hid.hid = &h;
-                    hid.identity = "hid:" + normalisePath(h.interface.path);
-                    addPath(h.interface.path, hid);
-                    addNode(h.node, {{platform::kGuidDevinterfaceHid, &h.interface}});
-                }
-                if (d.isHub) walk(d.hub.ports);
-            }
-        };
-        walk(c.rootHub.ports);
-    }
-    for (DevNode& node : machine.otherDevices) addNode(node, {});
-}
-
-const Target* MachineIndex::find(const std::string& path) const {
-    auto it = byPath.find(normalisePath(path));
-    return it == byPath.end() ? nullptr : &it->second;
-}
-
-const Target* MachineIndex::findIdentity(const std::string& identity) const {
-    for (const auto& entry : byPath)
-        if (entry.second.identity == identity) return &entry.second;
-    return nullptr;
-}
-
-LockedMachine::LockedMachine() : guard_(installed().lock) { loadOnFirstUse(installed()); }
-Machine& LockedMachine::machine() { return installed().machine; }
-MachineIndex& LockedMachine::index() { return installed().index; }
 
 void installMachine(Machine machine) {
     std::lock_guard<std::mutex> changing(changeLock());
-    InstalledMachine& m = installed();
+    StoredMachine& m = storedMachine();
     Machine before, after;
     bool wasLoaded;
     {
@@ -185,9 +44,9 @@ void installMachine(Machine machine) {
         wasLoaded = m.loaded;
         if (wasLoaded) {
             before = m.machine;
-            stageArrivals(before, machine);
+            stageArrivals(before, machine, &withMachine);
         }
-        replaceLocked(m, std::move(machine));
+        replaceStoredMachine(m, std::move(machine));
         if (wasLoaded) after = m.machine;
     }
     if (wasLoaded) machineChanged(before, after);
@@ -203,21 +62,21 @@ bool installBenchFile(const std::string& path, std::string* error) {
 }
 
 void installFromEnvironment() {
-    InstalledMachine& m = installed();
+    StoredMachine& m = storedMachine();
     std::lock_guard<std::mutex> guard(m.lock);
-    loadFromEnvironment(m);
+    replaceStoredMachine(m, machineFromEnvironment());
 }
 
 void withMachine(const std::function<void(Machine&)>& change) {
     std::lock_guard<std::mutex> changing(changeLock());
-    InstalledMachine& m = installed();
+    StoredMachine& m = storedMachine();
     Machine before, after;
     {
         std::lock_guard<std::mutex> guard(m.lock);
         loadOnFirstUse(m);
         before = m.machine;
         if (change) change(m.machine);
-        stageArrivals(before, m.machine);
+        stageArrivals(before, m.machine, &withMachine);
         m.index.rebuild(m.machine);
         after = m.machine;
     }

@@ -16,15 +16,10 @@
 #include <utility>
 #include <vector>
 
+#include "platform/sim/model/error_codes.h"
 #include "platform/types.h"
 
 namespace sim {
-
-// Error codes the simulated machine answers with that the library itself
-// never names.
-constexpr uint32_t kErrorInvalidFunction = 1;
-constexpr uint32_t kErrorInvalidData = 13;
-constexpr uint32_t kErrorInvalidUserBuffer = 1784;
 
 // Device speeds as the hub reports them (USB_DEVICE_SPEED).
 enum class Speed : uint8_t { Low = 0, Full = 1, High = 2, Super = 3 };

@@ -1,11 +1,10 @@
 // What the simulated services look up in the installed machine: the object
 // a path opens, the device nodes in enumeration order with their
 // interfaces, and the USB address of each device. Held under the machine
-// lock (see installed_machine.h).
+// lock (see machine_store.h).
 #pragma once
 
 #include <map>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,16 +45,5 @@ struct MachineIndex {
 // Paths are compared case-insensitively, and "\\.\" and "\\?\" lead to the
 // same place.
 std::string normalisePath(const std::string& path);
-
-// The installed machine and its index, locked for as long as this lives.
-class LockedMachine {
-public:
-    LockedMachine();
-    Machine& machine();
-    MachineIndex& index();
-
-private:
-    std::unique_lock<std::mutex> guard_;
-};
 
 }  // namespace sim

@@ -6,7 +6,7 @@
 #include "platform/crt.h"
 #include "platform/sim/control/accounting.h"
 #include "platform/sim/control/faults.h"
-#include "platform/sim/control/sim.h"
+#include "platform/sim/control/sim_control.h"
 
 namespace platform {
 

@@ -5,7 +5,7 @@
 
 #include "platform/files.h"
 #include "platform/sim/control/faults.h"
-#include "platform/sim/control/sim_io.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/io/waitable.h"
 
 namespace sim {

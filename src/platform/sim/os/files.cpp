@@ -13,14 +13,13 @@
 
 #include "platform/files.h"
 #include "platform/sim/control/faults.h"
+#include "platform/sim/model/error_codes.h"
 #include "platform/sim/io/io_state.h"
 #include "platform/sim/io/overlapped_io.h"
 
 namespace sim {
 namespace {
 
-constexpr uint32_t kErrorNoAccess = 998;  // an address the caller cannot use
-constexpr uint32_t kErrorInvalidFunction = 1;
 
 constexpr uint32_t kGenericAll = 0x10000000u;
 bool mayRead(uint32_t access) { return (access & (platform::kGenericRead | kGenericAll | 0x1)) != 0; }

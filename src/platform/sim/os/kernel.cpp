@@ -11,9 +11,9 @@
 #include "platform/files.h"
 #include "platform/sim/control/accounting.h"
 #include "platform/sim/control/faults.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/io/handles.h"
 #include "platform/sim/os/modules.h"
-#include "platform/sim/control/sim.h"
 
 namespace sim {
 namespace {

@@ -11,8 +11,8 @@
 #include "platform/kernel.h"
 #include "platform/sim/control/accounting.h"
 #include "platform/sim/control/faults.h"
-#include "platform/sim/life/installed_machine.h"
 #include "platform/sim/model/machine_index.h"
+#include "platform/sim/model/machine_store.h"
 #include "platform/sim/os/winusb_entry_points.h"
 
 namespace sim {

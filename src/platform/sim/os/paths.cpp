@@ -12,8 +12,8 @@
 #include <unistd.h>
 #endif
 
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/life/host_settings.h"
-#include "platform/sim/control/sim.h"
 
 namespace sim {
 namespace {

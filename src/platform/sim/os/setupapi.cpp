@@ -12,8 +12,8 @@
 #include "platform/files.h"
 #include "platform/sim/control/accounting.h"
 #include "platform/sim/control/faults.h"
-#include "platform/sim/life/hot_plug.h"
 #include "platform/sim/model/machine_index.h"
+#include "platform/sim/model/machine_store.h"
 #include "platform/sim/model/text.h"
 
 namespace sim {
@@ -216,7 +216,7 @@ bool getProperty(const char* operation, bool wide, platform::DevInfoSet set, pla
 namespace platform {
 
 DevInfoSet SetupDiGetClassDevsW(const Guid* classGuid, const char16_t* enumerator, Hwnd, uint32_t flags) {
-    sim::checkBenchFile();  // a walk right after the bench file was rewritten sees the new machine
+    sim::refreshMachineSource();  // a walk right after the bench file was rewritten sees the new machine
     std::string enumeratorText = enumerator == nullptr ? std::string() : sim::utf16ToUtf8(enumerator);
     if (sim::failHere("SetupDiGetClassDevsW", "class=" + sim::guidText(classGuid) + " flags=" + sim::hex(flags) +
                                                   (enumerator == nullptr ? "" : " enumerator=" + enumeratorText)))

@@ -26,7 +26,7 @@ extern char** environ;
 #endif
 
 #include "platform/sim/control/faults.h"
-#include "platform/sim/control/sim.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/os/spawn_rules.h"
 
 namespace sim {

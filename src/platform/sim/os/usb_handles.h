@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/sim/io/handles.h"
-#include "platform/sim/model/machine_index.h"
+#include "platform/sim/model/machine_store.h"
 #include "platform/sim/io/overlapped_io.h"
 
 namespace sim {

@@ -22,8 +22,9 @@
 #include "platform/files.h"
 #include "platform/sim/control/accounting.h"
 #include "platform/sim/control/faults.h"
-#include "platform/sim/life/hot_plug.h"
-#include "platform/sim/control/sim_windows.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/error_codes.h"
+#include "platform/sim/model/machine_store.h"
 #include "platform/sim/model/text.h"
 
 namespace sim {
@@ -31,9 +32,6 @@ namespace {
 
 constexpr uint32_t kWmNcCreate = 0x0081;
 constexpr uint32_t kWmNcDestroy = 0x0082;
-constexpr uint32_t kErrorInvalidWindowHandle = 1400;
-constexpr uint32_t kErrorCannotFindWndClass = 1407;
-constexpr uint32_t kErrorWindowOfOtherThread = 1408;
 constexpr uint32_t kDeviceNotifyServiceHandle = 0x1;
 constexpr uint32_t kDeviceNotifyAllInterfaceClasses = 0x4;
 
@@ -635,7 +633,7 @@ Notification RegisterDeviceNotificationW(Handle recipient, void* filter, uint32_
         s.registrations[id] = registration;
         ++sim::liveCounters().notifications;
     }
-    sim::startBenchWatch();  // without the windowing lock: the watch broadcasts under its own
+    sim::watchMachineSource();  // without the windowing lock: the watch broadcasts under its own
     return reinterpret_cast<Notification>(id);
 }
 

@@ -10,9 +10,9 @@
 #include "platform/files.h"
 #include "platform/sim/control/accounting.h"
 #include "platform/sim/control/faults.h"
-#include "platform/sim/os/modules.h"
-#include "platform/sim/control/sim_io.h"
+#include "platform/sim/control/misuse.h"
 #include "platform/sim/devices/winusb_device.h"
+#include "platform/sim/os/modules.h"
 #include "platform/sim/os/winusb_entry_points.h"
 #include "platform/winusb.h"
 
