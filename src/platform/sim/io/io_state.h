@@ -6,9 +6,12 @@
 #include <set>
 #include <vector>
 
-#include "platform/sim/io/overlapped_io.h"
+#include "platform/types.h"
 
 namespace sim {
+
+struct IoRequest;
+class FileObject;
 
 // NTSTATUS of a request still running, as the system leaves it in
 // OVERLAPPED.Internal.

@@ -1,7 +1,5 @@
 #include "platform/sim/io/waitable.h"
 
-#include "platform/sim/control/accounting.h"
-#include "platform/sim/io/overlapped_io.h"
 #include "platform/types.h"
 
 namespace sim {
@@ -35,17 +33,6 @@ bool Waitable::wait(uint32_t milliseconds) {
     }
     if (!manualReset_) signalled_ = false;
     return true;
-}
-
-EventObject::EventObject(bool manualReset, bool signalled) : Waitable(manualReset, signalled) {
-    ++liveCounters().events;
-}
-
-void EventObject::onClose() {
-    --liveCounters().events;
-    // A request still pending would signal this event and write into the
-    // memory its owner handed over: that owner has let go too early.
-    orphanRequestsSignalling(this);
 }
 
 }  // namespace sim

@@ -29,11 +29,4 @@ private:
     bool signalled_;
 };
 
-// An event made by CreateEventW; counted while its handle is open.
-class EventObject : public Waitable {
-public:
-    EventObject(bool manualReset, bool signalled);
-    void onClose() override;
-};
-
 }  // namespace sim

@@ -6,7 +6,7 @@
 #include "platform/files.h"
 #include "platform/sim/control/faults.h"
 #include "platform/sim/control/sim_control.h"
-#include "platform/sim/io/waitable.h"
+#include "platform/sim/io/event_object.h"
 
 namespace sim {
 namespace {

@@ -13,6 +13,7 @@
 
 #include "platform/files.h"
 #include "platform/sim/control/faults.h"
+#include "platform/sim/io/event_object.h"
 #include "platform/sim/model/error_codes.h"
 #include "platform/sim/io/io_state.h"
 #include "platform/sim/io/overlapped_io.h"
