@@ -5,12 +5,10 @@
 // journal, outside the timed loop.
 #include <benchmark/benchmark.h>
 
-#include "perf_machines.h"
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/hot_plug.h"
-#include "platform/sim/installed_machine.h"
+#include "perf_machines.h"
+#include "platform/sim/control/sim_control.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/sim/machine_builder.h"
+#include "platform/sim/model/machine_builder.h"
 
 namespace benchdesk {
 

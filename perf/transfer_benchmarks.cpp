@@ -9,7 +9,7 @@
 #include "access/winusb_api.h"
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
-#include "platform/sim/installed_machine.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/usb_requests.h"
 
 namespace {

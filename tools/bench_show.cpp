@@ -9,9 +9,9 @@
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
 #include "jni/description_record.h"
-#include "platform/sim/bench.h"
-#include "platform/sim/installed_machine.h"
-#include "platform/sim/text.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/bench.h"
+#include "platform/sim/model/text.h"
 
 namespace {
 

@@ -28,7 +28,7 @@
 #else
 #include <cstdlib>
 
-#include "platform/sim/bench.h"
+#include "platform/sim/model/bench.h"
 #include "tools/bench_show.h"
 #endif
 

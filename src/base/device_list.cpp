@@ -3,9 +3,15 @@
 
 #include "platform/kernel.h"
 
-bool DeviceList::matchesFilter(uint16_t value) const {
-    for (const DeviceFilter* record = filter; record != nullptr; record = record->next)
-        if (record->vendorId == value) return true;
+bool filterHoldsVendor(const DeviceFilter* chain, uint16_t vendorId) {
+    for (const DeviceFilter* record = chain; record != nullptr; record = record->next)
+        if (record->vendorId == vendorId) return true;
+    return false;
+}
+
+bool filterAcceptsVendor(const DeviceFilter* chain, uint16_t vendorId) {
+    for (const DeviceFilter* record = chain; record != nullptr; record = record->next)
+        if (record->vendorId == kEveryVendor || record->vendorId == vendorId) return true;
     return false;
 }
 

@@ -7,9 +7,19 @@
 #include "base/device_entry.h"
 
 struct DeviceFilter {
-    uint16_t vendorId;   // vendor id to list; 0xFFFF means every vendor
+    uint16_t vendorId;   // vendor id to list; kEveryVendor means every vendor
     DeviceFilter* next;  // further filter (never set by this library)
 };
+
+// The vendor id of a filter record that lets every vendor through the walk.
+constexpr uint16_t kEveryVendor = 0xFFFF;
+
+// The two rules of a filter chain. A list keeps the entries of the vendor
+// ids its chain holds exactly; the walk takes a device whose vendor id the
+// chain holds, or any device when a record holds kEveryVendor. An empty
+// chain holds and accepts nothing.
+bool filterHoldsVendor(const DeviceFilter* chain, uint16_t vendorId);
+bool filterAcceptsVendor(const DeviceFilter* chain, uint16_t vendorId);
 
 struct DeviceList {
     int32_t id;               // list id handed to the caller; never reused
@@ -19,7 +29,7 @@ struct DeviceList {
     DeviceList* next;         // next list of the registry's chain
 
     // True when a record of the filter chain holds exactly this value.
-    bool matchesFilter(uint16_t value) const;
+    bool matchesFilter(uint16_t value) const { return filterHoldsVendor(filter, value); }
 };
 
 // Releases a chain of entries with every text they hold; first is cleared.

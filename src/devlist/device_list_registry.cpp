@@ -66,4 +66,13 @@ DeviceEntry* findChange(int32_t listId, int32_t) {
     return nullptr;
 }
 
+DeviceEntry* takeChange(int32_t listId, int32_t selector) {
+    DeviceEntry* entry = findChange(listId, selector);
+    if (entry != nullptr) {
+        entry->reportedPresent = entry->present;
+        entry->stateB = 1;
+    }
+    return entry;
+}
+
 }  // namespace DeviceListRegistry

@@ -21,5 +21,7 @@ DeviceEntry* entryAt(int32_t listId, int32_t position);
 // The first entry, in index order, whose presence changed since it was last
 // reported; the selector is not used.
 DeviceEntry* findChange(int32_t listId, int32_t selector);
+// The same entry, marked as reported, so that each change is reported once.
+DeviceEntry* takeChange(int32_t listId, int32_t selector);
 
 }  // namespace DeviceListRegistry

@@ -1,7 +1,6 @@
 #include "enum/driver_keys.h"
 
 #include "enum/name_request.h"
-#include "enum/narrow_text.h"
 #include "platform/usb_requests.h"
 #include "trace/trace_points.h"
 
@@ -12,15 +11,6 @@ namespace {
 constexpr uint32_t kSmallestDriverKeyAnswer = sizeof(platform::UsbActualLengthName) + 1;
 
 }  // namespace
-
-char* narrowNameAnswer(uint8_t* answer, uint32_t size, uint32_t textOffset) {
-    if (size < textOffset + 2) return nullptr;
-    uint32_t units = (size - textOffset) / 2;
-    uint8_t* lastUnit = answer + textOffset + 2 * (units - 1);
-    lastUnit[0] = 0;
-    lastUnit[1] = 0;
-    return wcstcs(reinterpret_cast<const char16_t*>(answer + textOffset), 1);
-}
 
 char* getHostControllerDriverKey(platform::Handle hostController) {
     tracepoint::tag("GHDCdkn00");

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "enum/driver_keys.h"
+#include "enum/narrow_text.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/usb_requests.h"
@@ -28,6 +28,15 @@ void traceFailure(const char* tag, bool withError) {
 }
 
 }  // namespace
+
+char* narrowNameAnswer(uint8_t* answer, uint32_t size, uint32_t textOffset) {
+    if (size < textOffset + 2) return nullptr;
+    uint32_t units = (size - textOffset) / 2;
+    uint8_t* lastUnit = answer + textOffset + 2 * (units - 1);
+    lastUnit[0] = 0;
+    lastUnit[1] = 0;
+    return wcstcs(reinterpret_cast<const char16_t*>(answer + textOffset), 1);
+}
 
 char* requestDriverName(platform::Handle device, const NameRequest& request, const NameRequestTrace& trace) {
     const bool connection = request.head == NameHead::ConnectionName;

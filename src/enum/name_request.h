@@ -47,3 +47,13 @@ struct NameRequestTrace {
 // The name as narrow text from the process heap (release with
 // platform::HeapFreeBlock), or null.
 char* requestDriverName(platform::Handle device, const NameRequest& request, const NameRequestTrace& trace);
+
+// Largest name answer accepted from a driver: a counted system string holds
+// at most 64 KiB, so a larger ActualLength can only be a faulty answer.
+constexpr uint32_t kLargestNameAnswer = 0x10000;
+
+// Narrows the UTF-16 name that starts textOffset bytes into an answer of
+// size bytes (process-heap form of wcstcs). The last whole code unit of the
+// answer is made the terminator first, so an answer that fills its buffer
+// cannot lead the narrowing past it.
+char* narrowNameAnswer(uint8_t* answer, uint32_t size, uint32_t textOffset);

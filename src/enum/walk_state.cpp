@@ -12,11 +12,7 @@ constexpr int32_t kSequenceLimit = 32000;  // the counter wraps to 1 on reaching
 int32_t sequenceCounter = 1;
 }  // namespace
 
-int vendorPassesFilter(uint16_t vendorId) {
-    for (const DeviceFilter* filter = activeFilter; filter != nullptr; filter = filter->next)
-        if (filter->vendorId == 0xFFFF || filter->vendorId == vendorId) return 1;
-    return 0;
-}
+int vendorPassesFilter(uint16_t vendorId) { return filterAcceptsVendor(activeFilter, vendorId) ? 1 : 0; }
 
 int32_t nextSequenceNumber() {
     int32_t number = sequenceCounter;

@@ -12,8 +12,7 @@ extern EnumerationResult* currentResult;
 // The vendor filter chain of the walk in progress (owned by the caller).
 extern DeviceFilter* activeFilter;
 
-// 1 when a record of activeFilter holds 0xFFFF or the vendor id; 0 at the
-// end of the chain (an empty chain accepts nothing).
+// 1 when activeFilter accepts the vendor id (filterAcceptsVendor), else 0.
 int vendorPassesFilter(uint16_t vendorId);
 
 // The running number of device entries, process-wide: 1, 2, ..., 31999,

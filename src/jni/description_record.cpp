@@ -51,13 +51,3 @@ jstring deviceInfoString(JNIEnv* env, const DeviceEntry* entry) {
     if (entry != nullptr) formatDescriptionRecord(*entry, buffer);
     return toJavaString(env, buffer);
 }
-
-jstring changeInfoString(JNIEnv* env, DeviceEntry* entry) {
-    char buffer[kDescriptionRecordSize] = {};
-    if (entry != nullptr && entry->present != entry->reportedPresent) {
-        formatDescriptionRecord(*entry, buffer);
-        entry->reportedPresent = entry->present;
-        entry->stateB = 1;
-    }
-    return toJavaString(env, buffer);
-}

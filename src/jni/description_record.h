@@ -22,6 +22,3 @@ std::u16string recordToUtf16(const char* record);
 // The record of the entry as a Java string (the empty string when there is
 // no entry).
 jstring deviceInfoString(JNIEnv* env, const DeviceEntry* entry);
-// The record of an entry whose presence changed since it was last reported,
-// marking it reported; the empty string when there is nothing to report.
-jstring changeInfoString(JNIEnv* env, DeviceEntry* entry);

@@ -3,7 +3,6 @@
 // caller's arrays are pinned for the length of one operation.
 #include "base/status_code.h"
 #include "jni/exports.h"
-#include "session/open_device_table.h"
 #include "session/session.h"
 
 namespace {
@@ -47,13 +46,13 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbCloseDevice)(JNIEnv*, jclass, jint li
 }
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbResetDevice)(JNIEnv*, jclass, jint listId, jint index) {
-    DeviceEntry* entry = findOpenDevice(listId, index);
+    DeviceEntry* entry = Session::openedDevice(listId, index);
     return entry == nullptr ? NoSuchDevice : entry->reset();
 }
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteControlPipe)(JNIEnv* env, jclass, jint listId, jint index,
                                                              jint length, jint unused, jbyteArray data) {
-    DeviceEntry* entry = findOpenDevice(listId, index);
+    DeviceEntry* entry = Session::openedDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
     return entry->writeControlPipe(length, unused, bytes.bytes(), bytes.length());
@@ -61,7 +60,7 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteControlPipe)(JNIEnv* env, jclass
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadControlPipe)(JNIEnv* env, jclass, jint listId, jint index,
                                                             jint length, jint unused, jbyteArray data) {
-    DeviceEntry* entry = findOpenDevice(listId, index);
+    DeviceEntry* entry = Session::openedDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
     return entry->readControlPipe(length, unused, bytes.bytes(), bytes.length());
@@ -69,7 +68,7 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadControlPipe)(JNIEnv* env, jclass,
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteBulkPipe)(JNIEnv* env, jclass, jint listId, jint index, jint pipe,
                                                           jint length, jint timeout, jbyteArray data) {
-    DeviceEntry* entry = findOpenDevice(listId, index);
+    DeviceEntry* entry = Session::openedDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
     return entry->writeBulkPipe(pipe, length, timeout, bytes.bytes(), bytes.length());
@@ -77,7 +76,7 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteBulkPipe)(JNIEnv* env, jclass, j
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadBulkPipe)(JNIEnv* env, jclass, jint listId, jint index, jint pipe,
                                                          jint length, jint timeout, jbyteArray data) {
-    DeviceEntry* entry = findOpenDevice(listId, index);
+    DeviceEntry* entry = Session::openedDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
     return entry->readBulkPipe(pipe, length, timeout, bytes.bytes(), bytes.length());
@@ -86,7 +85,7 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadBulkPipe)(JNIEnv* env, jclass, ji
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteInterruptPipe)(JNIEnv* env, jclass, jint listId, jint index,
                                                                jint pipe, jint length, jint timeout,
                                                                jbyteArray data) {
-    DeviceEntry* entry = findOpenDevice(listId, index);
+    DeviceEntry* entry = Session::openedDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
     return entry->writeInterruptPipe(pipe, length, timeout, bytes.bytes(), bytes.length());
@@ -95,7 +94,7 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbWriteInterruptPipe)(JNIEnv* env, jcla
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadInterruptPipe)(JNIEnv* env, jclass, jint listId, jint index,
                                                               jint pipe, jint length, jint timeout,
                                                               jbyteArray data) {
-    DeviceEntry* entry = findOpenDevice(listId, index);
+    DeviceEntry* entry = Session::openedDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
     return entry->readInterruptPipe(pipe, length, timeout, bytes.bytes(), bytes.length());
@@ -103,14 +102,14 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReadInterruptPipe)(JNIEnv* env, jclas
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbCancelPipeTransfer)(JNIEnv*, jclass, jint listId, jint index,
                                                                jint pipe) {
-    DeviceEntry* entry = findOpenDevice(listId, index);
+    DeviceEntry* entry = Session::openedDevice(listId, index);
     return entry == nullptr ? NoSuchDevice : entry->cancelPipeTransfer(pipe);
 }
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbGetDeviceDescriptor)(JNIEnv* env, jclass, jint listId, jint index,
                                                                 jint descriptorType, jint stringKind, jint length,
                                                                 jbyteArray data) {
-    DeviceEntry* entry = findOpenDevice(listId, index);
+    DeviceEntry* entry = Session::openedDevice(listId, index);
     if (entry == nullptr) return NoSuchDevice;
     PinnedBytes bytes(env, data);
     return entry->getDescriptor(bytes.bytes(), bytes.length(), descriptorType, stringKind, length);

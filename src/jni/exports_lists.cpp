@@ -1,5 +1,4 @@
 // The list methods: create, update, release and count device lists.
-#include "devlist/device_list_registry.h"
 #include "jni/exports.h"
 #include "session/session.h"
 
@@ -10,7 +9,7 @@ JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbCreateDeviceList)(JNIEnv*, jclass, ji
 }
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbUpdateDeviceList)(JNIEnv*, jclass, jint listId, jint) {
-    return DeviceListRegistry::update(listId);
+    return Session::updateList(listId);
 }
 
 JNIEXPORT jint JNICALL TAMBERLYX_METHOD(usbReleaseDeviceList)(JNIEnv*, jclass, jint listId) {

@@ -1,16 +1,16 @@
 // usbGetDeviceInfo and usbGetChangeInfo: one-line description records.
-#include "devlist/device_list_registry.h"
 #include "jni/description_record.h"
 #include "jni/exports.h"
+#include "session/session.h"
 
 extern "C" {
 
 JNIEXPORT jstring JNICALL TAMBERLYX_METHOD(usbGetDeviceInfo)(JNIEnv* env, jclass, jint listId, jint index) {
-    return deviceInfoString(env, DeviceListRegistry::entryAt(listId, index));
+    return deviceInfoString(env, Session::entryAt(listId, index));
 }
 
 JNIEXPORT jstring JNICALL TAMBERLYX_METHOD(usbGetChangeInfo)(JNIEnv* env, jclass, jint listId, jint selector) {
-    return changeInfoString(env, DeviceListRegistry::findChange(listId, selector));
+    return deviceInfoString(env, Session::takeChange(listId, selector));
 }
 
 }  // extern "C"

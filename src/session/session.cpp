@@ -45,6 +45,14 @@ int32_t countEntries(int32_t listId) {
     return count;
 }
 
+int32_t updateList(int32_t listId) { return DeviceListRegistry::update(listId); }
+
+const DeviceEntry* entryAt(int32_t listId, int32_t index) { return DeviceListRegistry::entryAt(listId, index); }
+
+const DeviceEntry* takeChange(int32_t listId, int32_t selector) {
+    return DeviceListRegistry::takeChange(listId, selector);
+}
+
 int32_t openDevice(int32_t listId, int32_t index) {
     DeviceEntry* entry = DeviceListRegistry::entryAt(listId, index);
     if (entry == nullptr) return NoSuchDevice;
@@ -63,5 +71,7 @@ int32_t closeDevice(int32_t listId, int32_t index) {
     if (table[listId].empty()) table.erase(listId);
     return result;
 }
+
+DeviceEntry* openedDevice(int32_t listId, int32_t index) { return findOpenDevice(listId, index); }
 
 }  // namespace Session

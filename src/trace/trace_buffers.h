@@ -5,10 +5,9 @@
 
 #include <cstddef>
 
-#include "trace/trace_log.h"
-
 namespace TraceLog {
 
+constexpr size_t kLineBufferSize = 4096;  // the longest line written at once, its terminator included
 constexpr size_t kScratchSize = 512;
 constexpr size_t kFileNameSize = 512;
 

@@ -15,8 +15,6 @@
 namespace TraceLog {
 
 const char* const kKeyFilePath = "c:\\temp\\tolvwinusbdebug.key";
-char lineBuffer[kLineBufferSize];
-char currentFileName[kFileNameSize] = "null";
 
 namespace {
 

@@ -12,7 +12,6 @@
 
 namespace TraceLog {
 
-constexpr size_t kLineBufferSize = 4096;  // the longest line written at once, its terminator included
 constexpr size_t kKeyFileReadLimit = 500;  // bytes of the key file taken as the base path
 constexpr int32_t kFileNumbers = 10;       // trace files _00 to _09, used in turn
 extern const char* const kKeyFilePath;     // "c:\temp\tolvwinusbdebug.key"
@@ -26,8 +25,9 @@ void open();
 void disable();
 // Appends the text and a line end (nothing for a null text).
 void writeLine(const char* text);
-// Formats one line as printf does (cut at kLineBufferSize - 1 bytes) and
-// appends it with a line end; formats nothing while tracing is off.
+// Formats one line as printf does (cut at 4095 bytes, what the line buffer
+// holds without its terminator) and appends it with a line end; formats
+// nothing while tracing is off.
 void writeFormatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Appends a hex dump of the bytes, sixteen to a line with their printable
 // characters, and an empty line after it.

@@ -8,8 +8,8 @@
 
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
-#include "platform/sim/bench.h"
-#include "platform/sim/installed_machine.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/bench.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The text lives in a block of exactly its size.

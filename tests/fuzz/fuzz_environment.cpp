@@ -11,8 +11,7 @@
 #include <system_error>
 
 #include "platform/shared_words.h"
-#include "platform/sim/installed_machine.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/control/sim_control.h"
 
 namespace fuzz {
 namespace {

@@ -18,7 +18,7 @@
 #include "jni/description_record.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
-#include "platform/sim/text.h"
+#include "platform/sim/model/text.h"
 #include "utf16_checks.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/sim/bench.h"
+#include "platform/sim/model/bench.h"
 #include "tools/bench/linux_import.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

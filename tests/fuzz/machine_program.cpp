@@ -3,9 +3,9 @@
 #include <cstring>
 #include <functional>
 
-#include "platform/sim/faults.h"
-#include "platform/sim/machine_builder.h"
-#include "platform/sim/text.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/machine_builder.h"
+#include "platform/sim/model/text.h"
 
 namespace fuzz {
 namespace {

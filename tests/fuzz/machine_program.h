@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "fuzz_bytes.h"
-#include "platform/sim/machine.h"
+#include "platform/sim/model/machine.h"
 
 namespace fuzz {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/sim/sim.h"
+#include "platform/sim/control/sim_control.h"
 #include "trace/trace_log.h"
 
 int main(int argc, char** argv) {

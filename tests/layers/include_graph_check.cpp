@@ -1,6 +1,8 @@
 // Reads the quoted includes of every file under a source tree and fails on
 // an include that goes up the layer order, across to a sibling layer, into
-// a platform's own folder from outside it, or round in a circle.
+// a platform's own folder from outside it, or round in a circle: a circle
+// of files, or of modules (a module is a header and its source, which may
+// include each other) that include one another.
 //
 //   include_graph_check <src directory>
 //
@@ -50,25 +52,39 @@ std::vector<std::string> quotedIncludes(const fs::path& file) {
 }
 
 struct Graph {
-    std::map<std::string, std::vector<std::string>> edges;  // file -> files it includes, both relative to src
+    std::map<std::string, std::vector<std::string>> edges;  // file or module -> those it includes
 };
 
+// The module of a file: its path without the extension.
+std::string moduleOf(const std::string& file) { return file.substr(0, file.rfind('.')); }
+
+// The includes between modules; a module's own header is no edge.
+Graph moduleGraph(const Graph& files) {
+    std::map<std::string, std::set<std::string>> edges;
+    for (const auto& [file, included] : files.edges)
+        for (const std::string& target : included)
+            if (moduleOf(target) != moduleOf(file)) edges[moduleOf(file)].insert(moduleOf(target));
+    Graph modules;
+    for (const auto& [module, targets] : edges) modules.edges[module].assign(targets.begin(), targets.end());
+    return modules;
+}
+
 // Depth-first search for circles; each is reported once, from where it was found.
-void findCircles(const Graph& graph, const std::string& file, std::map<std::string, int>& state,
-                 std::vector<std::string>& path, int& problems) {
+void findCircles(const Graph& graph, const std::string& label, const std::string& file,
+                 std::map<std::string, int>& state, std::vector<std::string>& path, int& problems) {
     state[file] = 1;
     path.push_back(file);
     auto edges = graph.edges.find(file);
     if (edges != graph.edges.end()) {
         for (const std::string& next : edges->second) {
             if (state[next] == 1) {
-                std::cout << "circle:";
+                std::cout << label << ":";
                 auto from = std::find(path.begin(), path.end(), next);
                 for (auto it = from; it != path.end(); ++it) std::cout << " " << *it << " ->";
                 std::cout << " " << next << "\n";
                 ++problems;
             } else if (state[next] == 0) {
-                findCircles(graph, next, state, path, problems);
+                findCircles(graph, label, next, state, path, problems);
             }
         }
     }
@@ -128,11 +144,16 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // A circle of files is named again as one of its modules.
     std::map<std::string, int> state;
     std::vector<std::string> path;
     for (const auto& [file, unused] : graph.edges)
-        if (state[file] == 0) findCircles(graph, file, state, path, problems);
+        if (state[file] == 0) findCircles(graph, "circle", file, state, path, problems);
+    const Graph modules = moduleGraph(graph);
+    std::map<std::string, int> moduleState;
+    for (const auto& [module, unused] : modules.edges)
+        if (moduleState[module] == 0) findCircles(modules, "module circle", module, moduleState, path, problems);
 
-    if (problems == 0) std::cout << files << " files, no upward include and no circle\n";
+    if (problems == 0) std::cout << files << " files, no upward include and no circle of files or modules\n";
     return problems == 0 ? 0 : 1;
 }

@@ -16,13 +16,10 @@
 #include "access/winusb_api.h"
 #include "base/device_entry.h"
 #include "base/status_code.h"
-#include "platform/sim/device_runtime.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/installed_machine.h"
-#include "platform/sim/machine_builder.h"
-#include "platform/sim/modules.h"
-#include "platform/sim/sim.h"
-#include "platform/sim/sim_io.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/devices/device_runtime.h"
+#include "platform/sim/model/machine_builder.h"
+#include "platform/sim/os/modules.h"
 
 namespace accesstest {
 

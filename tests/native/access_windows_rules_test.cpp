@@ -6,8 +6,8 @@
 
 #include "platform/files.h"
 #include "platform/hid.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/usb_requests.h"
-#include "platform/sim/hot_plug.h"
 
 using namespace accesstest;
 

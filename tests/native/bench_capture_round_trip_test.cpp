@@ -16,10 +16,8 @@
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
 #include "jni/description_record.h"
-#include "platform/sim/bench.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/installed_machine.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/bench.h"
 #include "tools/bench/bench_writer.h"
 #include "tools/bench/machine_capture.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/bench.h"
+#include "platform/sim/model/bench.h"
 #include "tools/bench/bench_writer.h"
 
 namespace {

@@ -6,8 +6,7 @@
 #include "base/device_entry.h"
 #include "platform/crt.h"
 #include "platform/kernel.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/control/sim_control.h"
 
 namespace {
 

@@ -15,8 +15,7 @@
 #include "enum/enumerate_usb_tree.h"
 #include "platform/crt.h"
 #include "platform/kernel.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/control/sim_control.h"
 
 struct FakeDevice {
     uint16_t vendorId = 0x1234;

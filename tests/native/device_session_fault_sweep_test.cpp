@@ -9,7 +9,7 @@
 
 #include "access_fixture.h"
 #include "enum/walk_state.h"
-#include "platform/sim/sim_io.h"
+#include "platform/sim/control/sim_control.h"
 #include "sweep_soak_session.h"
 
 using namespace accesstest;

@@ -8,13 +8,9 @@
 
 #include "access/winusb_api.h"
 #include "enum/walk_state.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/hot_plug.h"
-#include "platform/sim/installed_machine.h"
-#include "platform/sim/machine_builder.h"
-#include "platform/sim/modules.h"
-#include "platform/sim/sim.h"
-#include "platform/sim/sim_io.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/machine_builder.h"
+#include "platform/sim/os/modules.h"
 #include "sweep_soak_session.h"
 
 using namespace sessiontest;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "enum/driver_keys.h"
+#include "enum/name_request.h"
 #include "enum_test_machine.h"
 #include "platform/kernel.h"
 

@@ -10,10 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/sim/faults.h"
-#include "platform/sim/installed_machine.h"
-#include "platform/sim/machine_builder.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/machine_builder.h"
 #include "platform/usb_requests.h"
 #include "sim_test_support.h"
 

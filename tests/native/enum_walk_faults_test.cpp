@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "platform/sim/bench.h"
+#include "platform/sim/model/bench.h"
 #include "walk_fixture.h"
 
 namespace {

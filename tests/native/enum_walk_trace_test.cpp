@@ -2,8 +2,8 @@
 // untraced walk finds.
 #include "devlist/list_entries.h"
 #include "enum/walk_state.h"
-#include "platform/sim/bench.h"
-#include "platform/sim/installed_machine.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/bench.h"
 #include "trace_fixture.h"
 #include "walk_fixture.h"
 

@@ -10,7 +10,7 @@
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
 #include "jni/exports.h"
-#include "platform/sim/hot_plug.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/usb_requests.h"
 #include "session/open_device_table.h"
 

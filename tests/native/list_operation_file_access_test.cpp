@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "base/status_code.h"
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
-#include "base/status_code.h"
-#include "platform/sim/installed_machine.h"
+#include "platform/sim/control/sim_control.h"
 #include "trace_fixture.h"
 
 namespace {

@@ -7,8 +7,7 @@
 
 #include "monitor/companion.h"
 #include "monitor/companion_path.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/types.h"
 
 using namespace DeviceChangeMonitor;

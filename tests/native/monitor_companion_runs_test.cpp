@@ -9,12 +9,8 @@
 
 #include "monitor/device_change_monitor.h"
 #include "monitor_test_support.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/hot_plug.h"
-#include "platform/sim/installed_machine.h"
-#include "platform/sim/machine_builder.h"
-#include "platform/sim/sim.h"
-#include "platform/sim/sim_windows.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/machine_builder.h"
 #include "platform/types.h"
 
 using namespace monitor_test;

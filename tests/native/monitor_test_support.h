@@ -24,7 +24,7 @@
 #include "monitor/device_change_monitor.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
-#include "platform/sim/sim_windows.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/usb_requests.h"
 #include "platform/windowing.h"
 

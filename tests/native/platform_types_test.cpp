@@ -4,7 +4,7 @@
 
 #include "platform/crt.h"
 #include "platform/kernel.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/control/sim_control.h"
 
 TEST(SimulatedHeap, CountsLiveBlocksOfEachFamily) {
     sim::Counts before = sim::openCounts();

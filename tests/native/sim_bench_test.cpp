@@ -8,8 +8,8 @@
 #include <sstream>
 #include <tuple>
 
-#include "platform/sim/bench.h"
-#include "platform/sim/machine_builder.h"
+#include "platform/sim/model/bench.h"
+#include "platform/sim/model/machine_builder.h"
 #include "sim_test_support.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "platform/setupapi.h"
-#include "platform/sim/bench.h"
+#include "platform/sim/model/bench.h"
 #include "sim_test_support.h"
 
 using namespace simtest;

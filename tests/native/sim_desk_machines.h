@@ -4,10 +4,8 @@
 
 #include <string>
 
-#include "platform/sim/faults.h"
-#include "platform/sim/installed_machine.h"
-#include "platform/sim/machine_builder.h"
-#include "platform/sim/sim_io.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/machine_builder.h"
 
 namespace desktest {
 

@@ -15,10 +15,8 @@
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/setupapi.h"
-#include "platform/sim/hot_plug.h"
-#include "platform/sim/sim.h"
-#include "platform/sim/sim_windows.h"
-#include "platform/sim/text.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/text.h"
 #include "platform/windowing.h"
 #include "sim_desk_machines.h"
 

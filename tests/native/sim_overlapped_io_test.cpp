@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/sim/device_runtime.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/devices/device_runtime.h"
 #include "platform/usb_requests.h"
 #include "sim_desk_machines.h"
 

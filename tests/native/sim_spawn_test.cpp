@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "platform/sim/sim.h"
-#include "platform/sim/spawn_rules.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/os/spawn_rules.h"
 #include "platform/spawn.h"
 
 namespace {

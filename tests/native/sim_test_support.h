@@ -8,10 +8,8 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/installed_machine.h"
-#include "platform/sim/machine_builder.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/machine_builder.h"
 #include "platform/usb_requests.h"
 
 namespace simtest {

@@ -11,9 +11,7 @@
 
 #include "platform/files.h"
 #include "platform/kernel.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/sim.h"
-#include "platform/sim/sim_windows.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/usb_requests.h"
 #include "platform/windowing.h"
 

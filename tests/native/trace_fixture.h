@@ -15,8 +15,7 @@
 #include <string>
 
 #include "platform/shared_words.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/control/sim_control.h"
 #include "trace/trace_log.h"
 
 class TraceFixture : public testing::Test {

@@ -12,10 +12,8 @@
 #include "devlist/list_entries.h"
 #include "enum/enumerate_usb_tree.h"
 #include "enum/walk_state.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/installed_machine.h"
-#include "platform/sim/machine_builder.h"
-#include "platform/sim/sim.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/machine_builder.h"
 
 struct WalkedDevice {
     uint16_t vendorId = 0, productId = 0, bcdDevice = 0;

@@ -11,10 +11,8 @@
 #include "monitor/device_change_monitor.h"
 #include "monitor_test_support.h"
 #include "platform/kernel.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/modules.h"
-#include "platform/sim/sim.h"
-#include "platform/sim/sim_windows.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/os/modules.h"
 #include "session/access_handle.h"
 #include "session/initialization.h"
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
-#include "platform/sim/text.h"
+#include "platform/sim/model/text.h"
 #include "tools/bench/descriptor_text.h"
 
 namespace bench_tool {

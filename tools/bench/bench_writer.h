@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/sim/machine.h"
+#include "platform/sim/model/machine.h"
 
 namespace bench_tool {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/text.h"
+#include "platform/sim/model/text.h"
 
 namespace bench_tool {
 

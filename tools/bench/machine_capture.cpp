@@ -16,7 +16,7 @@
 #include "platform/hid.h"
 #include "platform/setupapi.h"
 #include "platform/usb_requests.h"
-#include "platform/sim/text.h"
+#include "platform/sim/model/text.h"
 
 namespace bench_tool {
 namespace {

@@ -3,7 +3,7 @@
 // simulated machine's model so that it can be written out as a bench.
 #pragma once
 
-#include "platform/sim/machine.h"
+#include "platform/sim/model/machine.h"
 
 namespace bench_tool {
 

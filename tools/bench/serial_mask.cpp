@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/sim/text.h"
+#include "platform/sim/model/text.h"
 #include "tools/bench/descriptor_text.h"
 
 namespace bench_tool {

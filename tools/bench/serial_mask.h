@@ -2,7 +2,7 @@
 // shared beyond the machine they were taken from.
 #pragma once
 
-#include "platform/sim/machine.h"
+#include "platform/sim/model/machine.h"
 
 namespace bench_tool {
 

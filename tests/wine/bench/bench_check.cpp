@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/sim/bench.h"
+#include "platform/sim/model/bench.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;

@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "devices.h"
-#include "platform/sim/installed_machine.h"
-#include "platform/sim/machine_builder.h"
+#include "platform/sim/control/sim_control.h"
+#include "platform/sim/model/machine_builder.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;

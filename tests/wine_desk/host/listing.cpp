@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/sim/text.h"
+#include "platform/sim/model/text.h"
 
 TamberlyxDll* loadTamberlyx(const char* program) {
     std::string problem;

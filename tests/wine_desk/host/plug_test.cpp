@@ -16,7 +16,7 @@
 
 #include "../loader/desk_control.h"
 #include "listing.h"
-#include "platform/sim/text.h"
+#include "platform/sim/model/text.h"
 
 namespace {
 

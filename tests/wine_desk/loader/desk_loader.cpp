@@ -18,8 +18,8 @@
 #include "desk_control.h"
 #include "desk_infs.h"
 #include "desk_nodes.h"
-#include "platform/sim/bench.h"
-#include "platform/sim/text.h"
+#include "platform/sim/model/bench.h"
+#include "platform/sim/model/text.h"
 
 #include <windows.h>
 #include <initguid.h>

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/sim/text.h"
+#include "platform/sim/model/text.h"
 
 namespace desk {
 namespace {

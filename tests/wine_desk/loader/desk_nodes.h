@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "../desk_blob.h"
-#include "platform/sim/machine.h"
+#include "platform/sim/model/machine.h"
 
 namespace desk {
 

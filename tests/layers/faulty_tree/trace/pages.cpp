@@ -1,0 +1,3 @@
+#include "trace/pages.h"
+
+#include "trace/ring.h"

@@ -1,0 +1,3 @@
+#include "trace/ring.h"
+
+#include "trace/pages.h"

@@ -1,0 +1,2 @@
+// A module whose source needs the pages.
+#pragma once
