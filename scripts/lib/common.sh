@@ -36,7 +36,7 @@ PACKAGE_PACKAGES=(maven libmaven-install-plugin-java libmaven-compiler-plugin-ja
 # What the fuzz targets need besides: clang with libFuzzer and the
 # sanitizer runtimes.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
-FUZZ_TARGETS=(walk text record bench umockdev)
+FUZZ_TARGETS=(walk text record bench umockdev sysfs)
 
 # Runs a command with its output set aside; shows the output only when the
 # command fails, and fails with it.

@@ -20,6 +20,7 @@
 #include "jni/description_record.h"
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/bench.h"
+#include "platform/sim/model/machine_builder.h"
 #include "tools/bench/linux_import.h"
 
 namespace {
@@ -107,8 +108,14 @@ TEST_F(BenchImport, KeyboardBehindThreeHubsListsAloneAsASupportedHidDevice) {
     std::string bench, error;
     ASSERT_TRUE(bench_tool::importUmockdev((dir_ / "desk.umockdev").string(), &bench, &error)) << error;
     // The escaped backslash and the attributes' newlines are undone; the HID
-    // interface declares 8-byte input reports.
-    EXPECT_NE(bench.find("\"reportBytes\": 8"), std::string::npos) << bench;
+    // interface declares 8-byte input reports, which take a report id byte
+    // besides.
+    sim::Machine machine;
+    ASSERT_TRUE(sim::parseBench(bench, "imported.json", &machine, &error)) << error;
+    const sim::Device* device = sim::findDevice(machine, 0x046D, 0xC31C);
+    ASSERT_TRUE(device != nullptr && device->hidInterfaces.size() == 1) << bench;
+    EXPECT_EQ(device->hidInterfaces[0].behaviour.inputReportLength, 9u);
+    EXPECT_EQ(device->hidInterfaces[0].behaviour.outputReportLength, 9u);
     EXPECT_EQ(listAll(bench), std::vector<std::string>{"1:=046D:=C31C:=6422:=Logi\\Tech:=USB Keyboard:=KB-7:=x:=h:=end hid"});
 }
 
@@ -296,7 +303,11 @@ TEST_F(BenchImport, DamagedRecordingsAreRefusedWithTheirLine) {
     struct Damage { std::string text; std::string says; };
     std::string cut = text.substr(0, text.size() - 7);
     size_t pciVendor = lineOf("A: vendor=0x1022");
-    std::vector<std::string> badHex = lines, otherVendor = lines, longerConfiguration = lines, widePci = lines;
+    size_t reports = lineOf("H: report_descriptor=");
+    std::vector<std::string> badHex = lines, otherVendor = lines, longerConfiguration = lines, widePci = lines,
+                             hugeReport = lines;
+    // 65535 reports of 8 bits in one input report.
+    hugeReport[reports] = "H: report_descriptor=750896FFFF8102";
     widePci[pciVendor] = "A: vendor=0x11022\\n";
     badHex[keyDescriptors].replace(20, 2, "Z1");
     otherVendor[keyVendor] = "A: idVendor=1051\\n";
@@ -309,6 +320,7 @@ TEST_F(BenchImport, DamagedRecordingsAreRefusedWithTheirLine) {
         {joined(otherVendor, lines.size()), ":" + std::to_string(keyVendor + 1) + ": idVendor 1051 contradicts the device descriptor, which says 0x1050"},
         {joined(longerConfiguration, lines.size()), ":" + std::to_string(keyDescriptors + 1) + ": descriptors: the configuration claims 255 bytes"},
         {joined(widePci, lines.size()), ":" + std::to_string(pciVendor + 1) + ": vendor 0x11022 is out of range (at most 0xFFFF)"},
+        {joined(hugeReport, lines.size()), ":" + std::to_string(reports + 1) + ": report_descriptor declares a report of 65535 bytes, more than 4095"},
     };
     for (const Damage& damage : damages) {
         fs::path file = dir_ / "damaged.umockdev";

@@ -59,6 +59,10 @@ public:
         number(where, "detailError", i.detailError);
     }
 
+    void held(const std::string& where, const std::optional<sim::OtherProgramOpen>& open) {
+        field(where, "heldOpen", open ? std::to_string(open->access) + "/" + std::to_string(open->shareMode) : "-");
+    }
+
     void answer(const std::string& where, const sim::DescriptorAnswer& a) {
         field(where, "bytes", bytes(a.bytes));
         number(where, "failWith", a.failWith);
@@ -103,6 +107,14 @@ public:
         number(where, "fixedClassInterface", !d.fixedClassInterface.path.empty());
         number(where, "openError", d.openError);
         number(where, "isHub", d.isHub);
+        held(where, d.heldOpen);
+        number(where, "interfacesAfterMs", d.arrival.interfacesAfterMs);
+        number(where, "hidStringsFailForMs", d.arrival.hidStringsFailForMs);
+        number(where, "vendorControlEcho", d.winUsb.vendorControlEcho);
+        for (const sim::PipeBehaviour& p : d.winUsb.pipes)
+            field(where, "pipe" + std::to_string(p.pipe),
+                  std::to_string(static_cast<int>(p.kind)) + ">" + std::to_string(p.pairedPipe) + "/" +
+                      std::to_string(p.delayMs));
         if (d.isHub) hub(where + ".hub", d.hub);
         for (size_t i = 0; i < d.hidInterfaces.size(); ++i) {
             const sim::HidInterface& h = d.hidInterfaces[i];
@@ -118,6 +130,13 @@ public:
             field(at, "driver", text(h.node.driver));
             number(at, "openError", h.openError);
             number(at, "attributesError", h.attributesError);
+            number(at, "reports", static_cast<uint64_t>(h.behaviour.kind));
+            number(at, "inputReportLength", h.behaviour.inputReportLength);
+            number(at, "outputReportLength", h.behaviour.outputReportLength);
+            number(at, "featureReportLength", h.behaviour.featureReportLength);
+            field(at, "reportIds", bytes(h.behaviour.reportIds));
+            number(at, "keyboardOrMouse", h.keyboardOrMouse);
+            held(at, h.heldOpen);
         }
     }
 
@@ -141,6 +160,8 @@ public:
 std::vector<std::string> describe(const sim::Machine& m) {
     Description d;
     for (size_t i = 0; i < m.controllers.size(); ++i) d.controller("controller" + std::to_string(i), m.controllers[i]);
+    d.number("winusbDll", "present", m.winUsbLibrary.present);
+    for (const std::string& name : m.winUsbLibrary.missingEntryPoints) d.field("winusbDll", "missing", name);
     return d.lines;
 }
 
@@ -181,13 +202,26 @@ sim::Machine everythingSet() {
         if (d.languages) d.languages->failWith = 31;
         for (auto& byIndex : d.strings)
             for (auto& byLanguage : byIndex.second) byLanguage.second.failWith = 31;
-        for (sim::HidInterface& h : d.hidInterfaces) {
+        d.heldOpen = sim::OtherProgramOpen{0x40000000u, 1};
+        d.arrival = {250, 500};
+        d.winUsb.pipes = {{0x02, sim::PipeKind::Slow, 0, 40}, {0x01, sim::PipeKind::Loopback, 0x81, 0}};
+        d.winUsb.vendorControlEcho = true;
+        break;
+    }
+    // The HID devices on the root hub.
+    for (sim::Port& port : c.rootHub.ports) {
+        if (!port.device) continue;
+        for (sim::HidInterface& h : port.device->hidInterfaces) {
             h.openError = 5;
             h.attributesError = 31;
             h.interface.enumError = 259;
+            h.behaviour = {sim::HidReportKind::Silent, 9, 17, 33, {1, 2}};
+            h.keyboardOrMouse = true;
+            h.heldOpen = sim::OtherProgramOpen{0x80000000u, 3};
         }
-        break;
     }
+    m.winUsbLibrary.present = false;
+    m.winUsbLibrary.missingEntryPoints = {"WinUsb_AbortPipe"};
     return m;
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "platform/sim/model/bench_keys.h"
 #include "platform/sim/model/text.h"
 #include "tools/bench/descriptor_text.h"
 
@@ -44,25 +45,28 @@ void writeNodeProperties(const sim::DevNode& node, Json& out) {
     out["hardwareIds"] = node.hardwareIds.empty() ? Json(nullptr) : Json(node.hardwareIds);
 }
 
-// SetupAPI faults of a node and of one of its interfaces.
-void writeNodeFaults(const sim::DevNode& node, const sim::InterfaceAnswer* interface, Json& faults) {
-    if (node.enumError != 0) faults["enumError"] = node.enumError;
-    if (node.instanceIdError != 0) faults["instanceIdError"] = node.instanceIdError;
-    static const std::pair<uint32_t, const char*> names[] = {{0x00, "description"}, {0x01, "hardwareId"},
-                                                             {0x04, "service"},     {0x07, "class"},
-                                                             {0x09, "driver"},      {0x15, "busNumber"},
-                                                             {0x1C, "address"}};
-    for (const auto& error : node.propertyErrors)
-        for (const auto& name : names)
-            if (name.first == error.first) faults["properties"][name.second] = error.second;
-    if (interface == nullptr) return;
-    if (interface->enumError != 0) faults["interfaceEnumError"] = interface->enumError;
-    if (interface->sizeQueryError != 0) faults["sizeQueryError"] = interface->sizeQueryError;
-    if (interface->detailError != 0) faults["detailError"] = interface->detailError;
+void writeInterfaceFaults(const sim::InterfaceAnswer& interface, Json& faults) {
+    if (interface.enumError != 0) faults[sim::bench_key::kInterfaceEnumError] = interface.enumError;
+    if (interface.sizeQueryError != 0) faults[sim::bench_key::kSizeQueryError] = interface.sizeQueryError;
+    if (interface.detailError != 0) faults[sim::bench_key::kDetailError] = interface.detailError;
 }
 
-void writeNameFault(const sim::NameAnswer& answer, const char* key, Json& faults) {
-    if (answer.failWith != 0) faults[key]["failWith"] = answer.failWith;
+// SetupAPI faults of a node and of its interface.
+void writeNodeFaults(const sim::DevNode& node, const sim::InterfaceAnswer& interface, Json& faults) {
+    if (node.enumError != 0) faults[sim::bench_key::kEnumError] = node.enumError;
+    if (node.instanceIdError != 0) faults[sim::bench_key::kInstanceIdError] = node.instanceIdError;
+    for (const auto& error : node.propertyErrors)
+        if (const char* name = sim::benchPropertyName(error.first))
+            faults[sim::bench_key::kProperties][name] = error.second;
+    writeInterfaceFaults(interface, faults);
+}
+
+void writeFailWith(uint32_t error, const char* key, Json& faults) {
+    if (error != 0) faults[key][sim::bench_key::kFailWith] = error;
+}
+
+void writeHeldOpen(const std::optional<sim::OtherProgramOpen>& held, Json& out) {
+    if (held) out["heldOpen"] = {{"shareMode", held->shareMode}, {"access", hexNumber(held->access, 8)}};
 }
 
 Json hidInterface(const sim::HidInterface& h) {
@@ -76,27 +80,44 @@ Json hidInterface(const sim::HidInterface& h) {
     out["path"] = h.interface.path;
     writeNodeProperties(h.node, out);
     out["driver"] = optionalText(h.node.driver);
+    out["reports"] = sim::hidReportsName(h.behaviour.kind);
+    out["inputReportLength"] = h.behaviour.inputReportLength;
+    out["outputReportLength"] = h.behaviour.outputReportLength;
+    out["featureReportLength"] = h.behaviour.featureReportLength;
+    out["reportIds"] = h.behaviour.reportIds;
+    out["keyboardOrMouse"] = h.keyboardOrMouse;
+    writeHeldOpen(h.heldOpen, out);
     Json faults = Json::object();
     if (h.openError != 0) faults["openError"] = h.openError;
     if (h.attributesError != 0) faults["attributesError"] = h.attributesError;
-    if (h.interface.enumError != 0) faults["interfaceEnumError"] = h.interface.enumError;
-    if (h.interface.sizeQueryError != 0) faults["sizeQueryError"] = h.interface.sizeQueryError;
-    if (h.interface.detailError != 0) faults["detailError"] = h.interface.detailError;
+    writeInterfaceFaults(h.interface, faults);
     if (!faults.empty()) out["faults"] = faults;
     return out;
 }
 
 Json hub(const sim::Hub& h);
 
+// A WinUSB device's pipes and control behaviour; nothing for a device that
+// has none (what a device without a kind reads back as).
+void writeWinUsb(const sim::WinUsbBehaviour& w, Json& out) {
+    if (w.pipes.empty() && !w.vendorControlEcho) return;
+    Json pipes = Json::array();
+    for (const sim::PipeBehaviour& p : w.pipes)
+        pipes.push_back({{"pipe", hexNumber(p.pipe, 2)},
+                         {"behaviour", sim::pipeKindName(p.kind)},
+                         {"to", hexNumber(p.pairedPipe, 2)},
+                         {"delayMs", p.delayMs}});
+    out["winusb"] = {{"pipes", pipes}, {"vendorControlEcho", w.vendorControlEcho}};
+}
+
 Json device(const sim::Device& d, const sim::Port& port) {
-    static const char* const speeds[] = {"low", "full", "high", "super"};
     const platform::UsbDeviceDescriptor& descriptor = d.descriptor;
     const auto* raw = reinterpret_cast<const uint8_t*>(&descriptor);
     Json out;
     out["vendorId"] = hexNumber(descriptor.idVendor, 4);
     out["productId"] = hexNumber(descriptor.idProduct, 4);
     out["deviceDescriptor"] = hexBytes(std::vector<uint8_t>(raw, raw + sizeof descriptor));
-    out["speed"] = speeds[static_cast<int>(d.speed) & 3];
+    out["speed"] = sim::speedName(d.speed);
     if (d.address != 0) out["address"] = d.address;
     if (port.connectionStatus) out["connectionStatus"] = *port.connectionStatus;
     Json faults = Json::object();
@@ -104,11 +125,11 @@ Json device(const sim::Device& d, const sim::Port& port) {
     if (!d.configurations.empty()) {
         const sim::DescriptorAnswer& config = d.configurations[0];
         if (!config.bytes.empty()) out["configurationBytes"] = hexBytes(config.bytes);
-        if (config.failWith != 0) faults["configuration"]["failWith"] = config.failWith;
+        writeFailWith(config.failWith, "configuration", faults);
     }
     if (d.bos) {
         if (!d.bos->bytes.empty()) out["bos"] = hexBytes(d.bos->bytes);
-        if (d.bos->failWith != 0) faults["bos"]["failWith"] = d.bos->failWith;
+        writeFailWith(d.bos->failWith, "bos", faults);
     }
     if (d.languages) {
         std::vector<uint16_t> ids;
@@ -117,7 +138,7 @@ Json device(const sim::Device& d, const sim::Port& port) {
         Json languages = Json::array();
         for (uint16_t id : ids) languages.push_back(hexNumber(id, 4));
         out["languages"] = languages;
-        if (d.languages->failWith != 0) faults["languages"]["failWith"] = d.languages->failWith;
+        writeFailWith(d.languages->failWith, "languages", faults);
     }
     if (!d.strings.empty()) {
         Json strings = Json::object();
@@ -126,7 +147,8 @@ Json device(const sim::Device& d, const sim::Port& port) {
                 std::string language = hexNumber(byLanguage.first, 4).get<std::string>();
                 strings[language][std::to_string(byIndex.first)] = stringDescriptorText(byLanguage.second.bytes);
                 if (byLanguage.second.failWith != 0)
-                    faults["strings"][std::to_string(byIndex.first)]["failWith"] = byLanguage.second.failWith;
+                    faults["strings"][std::to_string(byIndex.first)][sim::bench_key::kFailWith] =
+                        byLanguage.second.failWith;
             }
         out["strings"] = strings;
     }
@@ -141,13 +163,18 @@ Json device(const sim::Device& d, const sim::Port& port) {
         for (const sim::HidInterface& h : d.hidInterfaces) list.push_back(hidInterface(h));
         out["hidInterfaces"] = list;
     }
+    writeWinUsb(d.winUsb, out);
+    writeHeldOpen(d.heldOpen, out);
+    if (d.arrival.interfacesAfterMs != 0 || d.arrival.hidStringsFailForMs != 0)
+        out["arrival"] = {{"interfacesAfterMs", d.arrival.interfacesAfterMs},
+                          {"hidStringsFailForMs", d.arrival.hidStringsFailForMs}};
 
     if (d.openError != 0) faults["openError"] = d.openError;
     if (port.connectionInfoExError != 0) faults["connectionInfoEx"] = port.connectionInfoExError;
     if (port.connectionInfoError != 0) faults["connectionInfo"] = port.connectionInfoError;
-    writeNameFault(port.driverKeyAnswer, "driverKeyName", faults);
-    writeNameFault(port.nodeNameAnswer, "nodeName", faults);
-    writeNodeFaults(d.node, &d.usbInterface, faults);
+    writeFailWith(port.driverKeyAnswer.failWith, "driverKeyName", faults);
+    writeFailWith(port.nodeNameAnswer.failWith, "nodeName", faults);
+    writeNodeFaults(d.node, d.usbInterface, faults);
     if (!faults.empty()) out["faults"] = faults;
     return out;
 }
@@ -200,12 +227,12 @@ Json controller(const sim::HostController& c) {
 
     Json faults = Json::object();
     if (c.openError != 0) faults["openError"] = c.openError;
-    writeNameFault(c.driverKeyAnswer, "driverKeyName", faults);
-    writeNameFault(c.rootHubNameAnswer, "rootHubName", faults);
+    writeFailWith(c.driverKeyAnswer.failWith, "driverKeyName", faults);
+    writeFailWith(c.rootHubNameAnswer.failWith, "rootHubName", faults);
     for (size_t i = 0; i < c.powerMap.size(); ++i)
         if (c.powerMap[i].failWith != 0) faults["powerMap"][std::to_string(101 + i)] = c.powerMap[i].failWith;
     if (c.controllerInfo.failWith != 0) faults["controllerInfo"] = c.controllerInfo.failWith;
-    writeNodeFaults(c.node, &c.interface, faults);
+    writeNodeFaults(c.node, c.interface, faults);
     if (!faults.empty()) out["faults"] = faults;
     return out;
 }
@@ -227,6 +254,9 @@ std::string writeBench(const sim::Machine& machine) {
         others.push_back(one);
     }
     root["otherDevices"] = others;
+    const sim::WinUsbLibrary& library = machine.winUsbLibrary;
+    if (!library.present || !library.missingEntryPoints.empty())
+        root["winusbDll"] = {{"present", library.present}, {"missingEntryPoints", library.missingEntryPoints}};
     // A device's texts reach here from the device: any that is not UTF-8
     // is written with U+FFFD in place of each bad byte, never thrown over.
     return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";

@@ -17,16 +17,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/sim/model/bench_keys.h"
+#include "platform/sim/model/machine_builder.h"
+#include "tools/bench/bench_writer.h"
 #include "tools/bench/linux_devices.h"
 
 namespace bench_tool {
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 std::string trimmed(const std::string& text) {
     size_t end = text.find_last_not_of(" \n\r\t");
@@ -47,16 +48,6 @@ std::string hexNumber(uint32_t value, int digits) {
     return text;
 }
 
-std::string hexBytes(const std::string& bytes) {
-    std::string out;
-    char pair[4];
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(pair, sizeof pair, i == 0 ? "%02X" : " %02X", static_cast<uint8_t>(bytes[i]));
-        out += pair;
-    }
-    return out;
-}
-
 // The driver of a device or interface: its driver link, or DRIVER= of a recording.
 std::string driverOf(const LinuxDevice& d) {
     auto link = d.links.find("driver");
@@ -65,11 +56,15 @@ std::string driverOf(const LinuxDevice& d) {
     return property == d.properties.end() ? std::string() : property->second;
 }
 
+// The most data bytes a bench gives a report (its report lengths count a
+// report id byte besides, up to 4096).
+constexpr uint64_t kLargestReport = 4095;
+
 // The largest report, in bytes, that a HID report descriptor declares
 // (input or output; a report id byte is not counted).
-uint32_t largestReport(const std::string& descriptor) {
-    uint32_t size = 0, count = 0;
-    std::map<uint32_t, uint32_t> bits;  // (kind << 8 | report id) -> bits
+uint64_t largestReport(const std::string& descriptor) {
+    uint64_t size = 0, count = 0;
+    std::map<uint32_t, uint64_t> bits;  // (kind << 8 | report id) -> bits
     uint32_t reportId = 0;
     for (size_t at = 0; at < descriptor.size();) {
         uint8_t prefix = static_cast<uint8_t>(descriptor[at]);
@@ -94,7 +89,7 @@ uint32_t largestReport(const std::string& descriptor) {
         }
         at += 1 + length;
     }
-    uint32_t largest = 0;
+    uint64_t largest = 0;
     for (const auto& report : bits) largest = report.second > largest ? report.second : largest;
     return (largest + 7) / 8;
 }
@@ -109,15 +104,16 @@ public:
         for (const auto& entry : byPath_) children_[parentOf(entry.first)].push_back(entry.second);
     }
 
-    bool write(std::string* bench, std::string* error) {
-        Json controllers = Json::array();
+    bool build(sim::Machine* machine, std::string* error) {
+        sim::MachineBuilder builder;
+        size_t controllers = 0;
         for (const auto& entry : byPath_) {
             const LinuxDevice& d = *entry.second;
             if (!isUsbDevice(d)) continue;
-            if (!attributesFit(d, error) || !descriptorsAgree(d, error)) return false;
+            if (!attributesFit(d, error) || !descriptorsAgree(d, error) || !reportsFit(d, error)) return false;
             if (isRootHub(d)) {
                 if (!pciFits(d, error)) return false;
-                controllers.push_back(controller(d));
+                builder.controller(controller(d, sim::controllerPlace(controllers++)));
                 continue;
             }
             auto parent = byPath_.find(parentOf(d.path));
@@ -127,13 +123,11 @@ public:
                 return false;
             }
         }
-        if (controllers.empty()) {
+        if (controllers == 0) {
             *error = source_ + ": no USB root hub among the devices";
             return false;
         }
-        // Texts that are not UTF-8 (a damaged recording) are written with U+FFFD
-        // in place of each bad byte: the JSON writer would otherwise throw.
-        *bench = Json{{"controllers", controllers}}.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+        *machine = builder.build();
         return true;
     }
 
@@ -243,26 +237,26 @@ private:
         return false;
     }
 
-    Json controller(const LinuxDevice& root) const {
-        Json c;
+    sim::ControllerBuilder controller(const LinuxDevice& root, const std::string& place) const {
+        sim::ControllerBuilder c;
+        c.identity(sim::benchIdentity(place));
         auto pci = byPath_.find(parentOf(root.path));
         if (pci != byPath_.end()) {
             const LinuxDevice& p = *pci->second;
-            c["pci"] = {{"vendor", hexNumber(hexAttribute(p, "vendor"), 4)},
-                        {"device", hexNumber(hexAttribute(p, "device"), 4)},
-                        {"subsystem", hexNumber(hexAttribute(p, "subsystem_device") << 16 | hexAttribute(p, "subsystem_vendor"), 8)},
-                        {"revision", hexNumber(hexAttribute(p, "revision"), 2)}};
+            c.pci(static_cast<uint16_t>(hexAttribute(p, "vendor")), static_cast<uint16_t>(hexAttribute(p, "device")),
+                  hexAttribute(p, "subsystem_device") << 16 | hexAttribute(p, "subsystem_vendor"),
+                  static_cast<uint8_t>(hexAttribute(p, "revision")));
         } else {
-            c["instanceId"] = "ROOT\\USB\\" + baseName(root.path);
+            c.instanceId("ROOT\\USB\\" + baseName(root.path));
         }
-        c["rootHub"] = hub(root);
+        c.rootHub(hub(root, place));
         return c;
     }
 
     // Its ports: as many as maxchild says, or up to the highest port a child
     // of the recording sits on (4 when neither is known).
-    Json hub(const LinuxDevice& d) const {
-        Json ports = Json::object();
+    sim::HubBuilder hub(const LinuxDevice& d, const std::string& place) const {
+        std::map<uint32_t, sim::Device> ports;
         uint32_t highest = 0;
         for (const LinuxDevice* child : childrenOf(d.path)) {
             if (!isUsbDevice(*child)) continue;
@@ -273,12 +267,11 @@ private:
             if (number == 0 || number > 255) continue;
             uint32_t port = static_cast<uint32_t>(number);
             highest = port > highest ? port : highest;
-            ports[std::to_string(port)] = device(*child);
+            ports[port] = device(*child, sim::portPlace(place, port));
         }
         uint32_t count = static_cast<uint32_t>(std::strtoul(trimmed(attribute(d, "maxchild")).c_str(), nullptr, 10));
-        Json h;
-        h["portCount"] = count > highest ? count : (highest > 0 ? highest : 4);
-        h["ports"] = ports;
+        sim::HubBuilder h(static_cast<uint8_t>(count > highest ? count : (highest > 0 ? highest : 4)));
+        for (const auto& port : ports) h.device(port.first, port.second);
         return h;
     }
 
@@ -287,34 +280,59 @@ private:
         return it == d.attributes.end() ? std::string() : it->second;
     }
 
-    Json device(const LinuxDevice& d) const {
-        Json out;
-        out["vendorId"] = hexNumber(hexAttribute(d, "idVendor"), 4);
-        out["productId"] = hexNumber(hexAttribute(d, "idProduct"), 4);
-        out["release"] = hexNumber(hexAttribute(d, "bcdDevice"), 4);
+    // The three usual strings a device's attributes give.
+    struct Strings {
+        std::optional<std::string> manufacturer, product, serialNumber;
+    };
+
+    static Strings stringsOf(const LinuxDevice& d) {
+        Strings out;
+        if (d.attributes.count("manufacturer")) out.manufacturer = trimmed(attribute(d, "manufacturer"));
+        if (d.attributes.count("product")) out.product = trimmed(attribute(d, "product"));
+        if (d.attributes.count("serial")) out.serialNumber = trimmed(attribute(d, "serial"));
+        return out;
+    }
+
+    static void setStrings(const Strings& strings, sim::DeviceBuilder* b) {
+        if (strings.manufacturer) b->manufacturer(*strings.manufacturer);
+        if (strings.product) b->product(*strings.product);
+        if (strings.serialNumber) b->serialNumber(*strings.serialNumber);
+    }
+
+    sim::Device device(const LinuxDevice& d, const std::string& place) const {
+        uint16_t vendorId = static_cast<uint16_t>(hexAttribute(d, "idVendor"));
+        uint16_t productId = static_cast<uint16_t>(hexAttribute(d, "idProduct"));
+        uint16_t release = static_cast<uint16_t>(hexAttribute(d, "bcdDevice"));
+        sim::DeviceBuilder b(vendorId, productId);
+        b.identity(sim::benchIdentity(place)).release(release);
         std::string descriptors = attribute(d, "descriptors");
+        std::optional<std::vector<uint8_t>> configuration;
         if (descriptors.size() >= 18) {
-            out["usbVersion"] = hexNumber(byteAt(descriptors, 2) | byteAt(descriptors, 3) << 8, 4);
-            out["deviceClass"] = {byteAt(descriptors, 4), byteAt(descriptors, 5), byteAt(descriptors, 6)};
+            b.usbVersion(static_cast<uint16_t>(byteAt(descriptors, 2) | byteAt(descriptors, 3) << 8));
+            b.deviceClass(byteAt(descriptors, 4), byteAt(descriptors, 5), byteAt(descriptors, 6));
             // The first configuration, as long as its wTotalLength says.
             std::string config = descriptors.substr(18);
             if (config.size() >= 4) {
                 size_t total = byteAt(config, 2) | byteAt(config, 3) << 8;
-                out["configurationBytes"] = hexBytes(config.substr(0, total));
+                config = config.substr(0, total);
+                configuration = std::vector<uint8_t>(config.begin(), config.end());
             }
         }
         double speed = std::strtod(trimmed(attribute(d, "speed")).c_str(), nullptr);
-        out["speed"] = speed >= 5000 ? "super" : speed >= 480 ? "high" : speed >= 12 ? "full" : "low";
-        for (const auto& text : {std::pair<const char*, const char*>{"manufacturer", "manufacturer"},
-                                 {"product", "product"}, {"serial", "serialNumber"}})
-            if (d.attributes.count(text.first)) out[text.second] = trimmed(attribute(d, text.first));
-        if (isHub(d)) {
-            out["hub"] = hub(d);
-            return out;
-        }
+        b.speed(speed >= 5000 ? sim::Speed::Super
+                : speed >= 480 ? sim::Speed::High
+                : speed >= 12  ? sim::Speed::Full
+                               : sim::Speed::Low);
+        Strings strings = stringsOf(d);
+        setStrings(strings, &b);
+        // A hub takes the hub's class and configuration, then the recorded
+        // configuration replaces the latter.
+        if (isHub(d)) b.hub(hub(d, place));
+        if (configuration) b.configurationBytes(*configuration);
+        if (isHub(d)) return b.build();
 
         std::string service;
-        Json hidInterfaces = Json::array();
+        std::vector<uint32_t> hidReports;  // per usbhid interface, its largest report (0: not known)
         for (const LinuxDevice* child : childrenOf(d.path)) {
             if (isUsbDevice(*child)) continue;
             std::string driver = driverOf(*child);
@@ -325,23 +343,50 @@ private:
             if (found == services.end()) continue;
             if (service.empty()) service = found->second;
             if (driver == "usbhid") {
-                Json h = Json::object();
+                uint32_t bytes = 0;
                 for (const LinuxDevice* hid : childrenOf(child->path)) {
-                    uint32_t bytes = largestReport(attribute(*hid, "report_descriptor"));
-                    if (bytes != 0) h["reportBytes"] = bytes;
+                    uint64_t largest = largestReport(attribute(*hid, "report_descriptor"));
+                    if (largest != 0) bytes = static_cast<uint32_t>(largest);
                 }
-                hidInterfaces.push_back(h);
+                hidReports.push_back(bytes);
             }
         }
         if (service == "HidUsb") {
-            out["setupClass"] = "HIDClass";
-            out["description"] = "USB Input Device";
-            out["hidInterfaces"] = hidInterfaces;
+            b.setupClass("HIDClass").description("USB Input Device");
         } else if (service == "USBSTOR") {
-            out["description"] = "USB Mass Storage Device";
+            b.description("USB Mass Storage Device");
         }
-        out["service"] = service.empty() ? Json(nullptr) : Json(service);
-        return out;
+        if (!service.empty()) b.service(service);
+        sim::Device built = b.build();
+        if (service != "HidUsb") return built;
+        for (size_t i = 0; i < hidReports.size(); ++i) {
+            // Each HID interface carries the device's ids and strings, with
+            // a path of its own.
+            sim::DeviceBuilder copy(vendorId, productId);
+            copy.identity(sim::benchIdentity(sim::hidInterfacePlace(place, i))).release(release).hidInterface();
+            setStrings(strings, &copy);
+            sim::HidInterface h = copy.build().hidInterfaces[0];
+            // The largest report's data and the report id byte.
+            if (hidReports[i] != 0)
+                h.behaviour.inputReportLength = h.behaviour.outputReportLength = hidReports[i] + 1;
+            built.hidInterfaces.push_back(h);
+        }
+        return built;
+    }
+
+    // Every report a HID interface declares fits a bench's report lengths.
+    bool reportsFit(const LinuxDevice& d, std::string* error) const {
+        for (const LinuxDevice* child : childrenOf(d.path)) {
+            if (isUsbDevice(*child) || driverOf(*child) != "usbhid") continue;
+            for (const LinuxDevice* hid : childrenOf(child->path)) {
+                uint64_t largest = largestReport(attribute(*hid, "report_descriptor"));
+                if (largest <= kLargestReport) continue;
+                *error = where(*hid, "report_descriptor") + "report_descriptor declares a report of " +
+                         std::to_string(largest) + " bytes, more than " + std::to_string(kLargestReport);
+                return false;
+            }
+        }
+        return true;
     }
 
     std::string source_;
@@ -353,7 +398,10 @@ private:
 
 bool linuxBench(const std::vector<LinuxDevice>& devices, const std::string& source, std::string* bench,
                std::string* error) {
-    return LinuxMachine(devices, source).write(bench, error);
+    sim::Machine machine;
+    if (!LinuxMachine(devices, source).build(&machine, error)) return false;
+    *bench = writeBench(machine);
+    return true;
 }
 
 }  // namespace bench_tool

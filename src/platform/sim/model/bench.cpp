@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "platform/sim/model/bench_keys.h"
 #include "platform/sim/model/json_reader.h"
 #include "platform/sim/model/machine_builder.h"
 
@@ -32,7 +33,7 @@ public:
             for (size_t i = 0; i < list->size(); ++i) {
                 std::string at = childPointer("/controllers", std::to_string(i));
                 HostController c;
-                if (!controller((*list)[i], at, static_cast<uint32_t>(i), &c)) return false;
+                if (!controller((*list)[i], at, controllerPlace(i), &c)) return false;
                 builder.controller(c);
             }
         }
@@ -41,7 +42,7 @@ public:
             for (size_t i = 0; i < list->size(); ++i) {
                 std::string at = childPointer("/otherDevices", std::to_string(i));
                 DevNode node;
-                if (!otherDevice((*list)[i], at, static_cast<uint32_t>(i), &node)) return false;
+                if (!otherDevice((*list)[i], at, otherDevicePlace(i), &node)) return false;
                 builder.otherDevice(node);
             }
         }
@@ -63,16 +64,16 @@ private:
         const json* v = member(object, at, name, json::value_t::object);
         if (v == nullptr) return !failed();
         std::string here = childPointer(at, name);
-        return keys(*v, here, {"failWith", "actualLength", "bytesReturned"}) &&
-               number(*v, here, "failWith", &out->failWith) &&
+        return keys(*v, here, {bench_key::kFailWith, "actualLength", "bytesReturned"}) &&
+               number(*v, here, bench_key::kFailWith, &out->failWith) &&
                optionalNumber(*v, here, "actualLength", &out->actualLength) &&
                optionalNumber(*v, here, "bytesReturned", &out->bytesReturned);
     }
 
     bool descriptorKnob(const json& v, const std::string& here, DescriptorAnswer* out) {
         if (!v.is_object()) return fail(here, "\"" + keyName(here) + "\" must be an object");
-        if (!keys(v, here, {"failWith", "bytesReturned", "bytesAfterFirstRead"})) return false;
-        if (!number(v, here, "failWith", &out->failWith) ||
+        if (!keys(v, here, {bench_key::kFailWith, "bytesReturned", "bytesAfterFirstRead"})) return false;
+        if (!number(v, here, bench_key::kFailWith, &out->failWith) ||
             !optionalNumber(v, here, "bytesReturned", &out->bytesReturned))
             return false;
         if (auto it = v.find("bytesAfterFirstRead"); it != v.end()) {
@@ -84,31 +85,25 @@ private:
     }
 
     bool interfaceKnobs(const json& faults, const std::string& at, InterfaceAnswer* out) {
-        return number(faults, at, "interfaceEnumError", &out->enumError) &&
-               number(faults, at, "sizeQueryError", &out->sizeQueryError) &&
-               number(faults, at, "detailError", &out->detailError);
+        return number(faults, at, bench_key::kInterfaceEnumError, &out->enumError) &&
+               number(faults, at, bench_key::kSizeQueryError, &out->sizeQueryError) &&
+               number(faults, at, bench_key::kDetailError, &out->detailError);
     }
 
     bool nodeKnobs(const json& faults, const std::string& at, DevNode* node) {
-        if (!number(faults, at, "enumError", &node->enumError) ||
-            !number(faults, at, "instanceIdError", &node->instanceIdError))
+        if (!number(faults, at, bench_key::kEnumError, &node->enumError) ||
+            !number(faults, at, bench_key::kInstanceIdError, &node->instanceIdError))
             return false;
-        const json* properties = member(faults, at, "properties", json::value_t::object);
+        const json* properties = member(faults, at, bench_key::kProperties, json::value_t::object);
         if (properties == nullptr) return !failed();
-        std::string here = childPointer(at, "properties");
-        static const std::pair<const char*, uint32_t> codes[] = {
-            {"description", 0x00}, {"hardwareId", 0x01}, {"service", 0x04}, {"class", 0x07},
-            {"driver", 0x09},      {"busNumber", 0x15},  {"address", 0x1C}};
+        std::string here = childPointer(at, bench_key::kProperties);
         for (auto it = properties->begin(); it != properties->end(); ++it) {
-            bool known = false;
-            for (const auto& code : codes) {
-                if (it.key() != code.first) continue;
-                known = true;
-                uint64_t error = 0;
-                if (!numberValue(*it, childPointer(here, it.key()), UINT32_MAX, &error)) return false;
-                node->propertyErrors[code.second] = static_cast<uint32_t>(error);
-            }
-            if (!known) return fail(childPointer(here, it.key()), "unknown property \"" + it.key() + "\"");
+            uint32_t code = 0;
+            if (!benchPropertyCode(it.key(), &code))
+                return fail(childPointer(here, it.key()), "unknown property \"" + it.key() + "\"");
+            uint64_t error = 0;
+            if (!numberValue(*it, childPointer(here, it.key()), UINT32_MAX, &error)) return false;
+            node->propertyErrors[code] = static_cast<uint32_t>(error);
         }
         return true;
     }
@@ -149,14 +144,6 @@ private:
 
     // -- topology ----------------------------------------------------------
 
-    // A stable number for the thing at a place of the bench, so that a bench
-    // read again names its devices the same (FNV-1a of the place).
-    static uint32_t placeNumber(const std::string& place) {
-        uint32_t hash = 2166136261u;
-        for (char c : place) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
-        return 0x100000u + (hash & 0x7FFFFu) * 2;
-    }
-
     bool hub(const json& v, const std::string& at, const std::string& place, HubBuilder* out) {
         if (!v.is_object()) return fail(at, "a hub is an object");
         if (!keys(v, at, {"portCount", "ports", "superSpeed", "busPowered", "name", "interfacePath", "faults"}))
@@ -175,7 +162,7 @@ private:
                 if (!countGiven && port > portCount) portCount = static_cast<uint32_t>(port);
                 if (port > portCount) return fail(portAt, "port " + it.key() + " is beyond the hub's portCount");
                 Port p;
-                if (!device(it.value(), portAt, place + "." + std::to_string(port), &p)) return false;
+                if (!device(it.value(), portAt, portPlace(place, static_cast<uint32_t>(port)), &p)) return false;
                 ports.push_back({static_cast<uint32_t>(port), p});
             }
         }
@@ -209,14 +196,13 @@ private:
         return true;
     }
 
-    bool controller(const json& v, const std::string& at, uint32_t index, HostController* out) {
+    bool controller(const json& v, const std::string& at, const std::string& place, HostController* out) {
         if (!v.is_object()) return fail(at, "a controller is an object");
         if (!keys(v, at, {"pci", "instanceId", "driverKey", "description", "service", "setupClass", "hardwareIds",
                           "busNumber", "address", "interfacePath", "rootHub", "rootHubNode", "faults"}))
             return false;
-        std::string place = "c" + std::to_string(index);
         ControllerBuilder builder;
-        builder.identity(placeNumber(place));
+        builder.identity(benchIdentity(place));
         if (const json* pci = member(v, at, "pci", json::value_t::object)) {
             std::string here = childPointer(at, "pci");
             uint16_t vendor = 0, device = 0;
@@ -259,8 +245,9 @@ private:
         if (const json* faults = member(v, at, "faults", json::value_t::object)) {
             std::string here = childPointer(at, "faults");
             if (!keys(*faults, here, {"openError", "driverKeyName", "rootHubName", "powerMap", "controllerInfo",
-                                      "enumError", "instanceIdError", "properties", "interfaceEnumError",
-                                      "sizeQueryError", "detailError"}) ||
+                                      bench_key::kEnumError, bench_key::kInstanceIdError,
+                                      bench_key::kProperties, bench_key::kInterfaceEnumError,
+                                      bench_key::kSizeQueryError, bench_key::kDetailError}) ||
                 !number(*faults, here, "openError", &c.openError) ||
                 !nameKnob(*faults, here, "driverKeyName", &c.driverKeyAnswer) ||
                 !nameKnob(*faults, here, "rootHubName", &c.rootHubNameAnswer) ||
@@ -375,16 +362,7 @@ private:
                 !text(p, here, "behaviour", &behaviour) || !number(p, here, "to", &pipe.pairedPipe, 255) ||
                 !number(p, here, "delayMs", &pipe.delayMs))
                 return false;
-            static const std::pair<const char*, PipeKind> kinds[] = {
-                {"loopback", PipeKind::Loopback}, {"sink", PipeKind::Sink}, {"source", PipeKind::Source},
-                {"stall", PipeKind::Stall},       {"slow", PipeKind::Slow}, {"silent", PipeKind::Silent}};
-            bool known = false;
-            for (const auto& k : kinds)
-                if (behaviour == k.first) {
-                    pipe.kind = k.second;
-                    known = true;
-                }
-            if (!known)
+            if (!pipeKindFromName(behaviour, &pipe.kind))
                 return fail(childPointer(here, "behaviour"),
                             "\"behaviour\" must be one of loopback, sink, source, stall, slow, silent");
             out->pipes.push_back(pipe);
@@ -396,9 +374,8 @@ private:
         std::string kind;
         if (!text(v, at, name, &kind)) return false;
         if (kind.empty()) return true;
-        if (kind == "echo") out->kind = HidReportKind::Echo;
-        else if (kind == "silent") out->kind = HidReportKind::Silent;
-        else return fail(childPointer(at, name), std::string("\"") + name + "\" must be \"echo\" or \"silent\"");
+        if (!hidReportsFromName(kind, &out->kind))
+            return fail(childPointer(at, name), std::string("\"") + name + "\" must be \"echo\" or \"silent\"");
         return true;
     }
 
@@ -456,8 +433,8 @@ private:
             return false;
         if (const json* faults = member(v, at, "faults", json::value_t::object)) {
             std::string here = childPointer(at, "faults");
-            if (!keys(*faults, here, {"openError", "attributesError", "interfaceEnumError", "sizeQueryError",
-                                      "detailError"}) ||
+            if (!keys(*faults, here, {"openError", "attributesError", bench_key::kInterfaceEnumError,
+                                      bench_key::kSizeQueryError, bench_key::kDetailError}) ||
                 !number(*faults, here, "openError", &h->openError) ||
                 !number(*faults, here, "attributesError", &h->attributesError) ||
                 !interfaceKnobs(*faults, here, &h->interface))
@@ -465,6 +442,15 @@ private:
         }
         return !failed();
     }
+
+    // -- devices -----------------------------------------------------------
+
+    // What each further HID interface of a device starts from: the device's
+    // ids and the strings the bench gives it.
+    struct DeviceIdentity {
+        uint16_t vendorId = 0, productId = 0, release = 0x0100;
+        std::optional<std::string> manufacturer, product, serialNumber;
+    };
 
     // A device and the knobs of the port it sits on.
     bool device(const json& v, const std::string& at, const std::string& place, Port* port) {
@@ -476,29 +462,46 @@ private:
                           "hidReports", "hid", "hidInterfaces", "heldOpen", "arrival", "winusb",
                           "connectionStatus", "deviceDescriptor", "faults"}))
             return false;
+        DeviceIdentity identity;
+        if (!deviceIds(v, at, &identity)) return false;
+        DeviceBuilder b(identity.vendorId, identity.productId);
+        b.identity(benchIdentity(place)).release(identity.release);
+        if (!versionAndSpeed(v, at, &b) || !deviceStrings(v, at, &identity, &b) ||
+            !deviceKind(v, at, place, &b) || !deviceNames(v, at, &b))
+            return false;
+        Device d = b.build();
+        if (!deviceDescriptorBytes(v, at, &d) || !nodeProperties(v, at, &d.node) ||
+            !number(v, at, "address", &d.address, 127) ||
+            !optionalNumber(v, at, "connectionStatus", &port->connectionStatus) || !deviceBehaviour(v, at, &d) ||
+            !listedHidInterfaces(v, at, place, identity, &d) || !deviceFaults(v, at, &d, port))
+            return false;
+        port->device = d;
+        return true;
+    }
+
+    bool deviceIds(const json& v, const std::string& at, DeviceIdentity* out) {
         if (!v.contains("vendorId")) return fail(at, "a device needs \"vendorId\"");
         if (!v.contains("productId")) return fail(at, "a device needs \"productId\"");
-        uint16_t vendorId = 0, productId = 0;
-        if (!number(v, at, "vendorId", &vendorId, 0xFFFF) || !number(v, at, "productId", &productId, 0xFFFF))
-            return false;
-        DeviceBuilder b(vendorId, productId);
-        b.identity(placeNumber(place));
+        return number(v, at, "vendorId", &out->vendorId, 0xFFFF) &&
+               number(v, at, "productId", &out->productId, 0xFFFF) &&
+               number(v, at, "release", &out->release, 0xFFFF);
+    }
 
-        uint16_t release = 0x0100, usbVersion = 0x0200;
-        if (!number(v, at, "release", &release, 0xFFFF) || !number(v, at, "usbVersion", &usbVersion, 0xFFFF))
-            return false;
-        b.release(release).usbVersion(usbVersion);
+    bool versionAndSpeed(const json& v, const std::string& at, DeviceBuilder* b) {
+        uint16_t usbVersion = 0x0200;
         std::string speed;
-        if (!text(v, at, "speed", &speed)) return false;
-        if (!speed.empty()) {
-            if (speed == "low") b.speed(Speed::Low);
-            else if (speed == "full") b.speed(Speed::Full);
-            else if (speed == "high") b.speed(Speed::High);
-            else if (speed == "super") b.speed(Speed::Super);
-            else return fail(childPointer(at, "speed"), "\"speed\" must be \"low\", \"full\", \"high\" or \"super\"");
-        }
+        if (!number(v, at, "usbVersion", &usbVersion, 0xFFFF) || !text(v, at, "speed", &speed)) return false;
+        b->usbVersion(usbVersion);
+        if (speed.empty()) return true;
+        Speed value = Speed::High;
+        if (!speedFromName(speed, &value))
+            return fail(childPointer(at, "speed"), "\"speed\" must be \"low\", \"full\", \"high\" or \"super\"");
+        b->speed(value);
+        return true;
+    }
 
-        // Strings.
+    // Languages, the three usual strings and strings by language and index.
+    bool deviceStrings(const json& v, const std::string& at, DeviceIdentity* identity, DeviceBuilder* b) {
         if (const json* languages = member(v, at, "languages", json::value_t::array)) {
             std::vector<uint16_t> ids;
             for (size_t i = 0; i < languages->size(); ++i) {
@@ -508,42 +511,44 @@ private:
                     return false;
                 ids.push_back(static_cast<uint16_t>(id));
             }
-            b.languages(ids);
+            b->languages(ids);
         }
         if (failed()) return false;
         std::string manufacturer, product, serial;
         if (!text(v, at, "manufacturer", &manufacturer) || !text(v, at, "product", &product) ||
             !text(v, at, "serialNumber", &serial))
             return false;
-        if (v.contains("manufacturer")) b.manufacturer(manufacturer);
-        if (v.contains("product")) b.product(product);
-        if (v.contains("serialNumber")) b.serialNumber(serial);
-        if (const json* strings = member(v, at, "strings", json::value_t::object)) {
-            std::string here = childPointer(at, "strings");
-            for (auto lang = strings->begin(); lang != strings->end(); ++lang) {
-                std::string langAt = childPointer(here, lang.key());
-                uint64_t language = 0;
-                if (!numberValue(json(lang.key()), langAt, 0xFFFF, &language))
-                    return fail(langAt, "strings are grouped by language id, such as \"0x0409\"");
-                if (!lang->is_object()) return fail(langAt, "the strings of a language are an object");
-                for (auto s = lang->begin(); s != lang->end(); ++s) {
-                    std::string sAt = childPointer(langAt, s.key());
-                    uint64_t index = 0;
-                    if (!numberValue(json(s.key()), sAt, 255, &index) || index == 0)
-                        return fail(sAt, "a string is named by its index, from 1 to 255");
-                    if (!s->is_string()) return fail(sAt, "a string is a text");
-                    b.string(static_cast<uint8_t>(index), static_cast<uint16_t>(language), s->get<std::string>());
-                }
+        if (v.contains("manufacturer")) b->manufacturer(*(identity->manufacturer = manufacturer));
+        if (v.contains("product")) b->product(*(identity->product = product));
+        if (v.contains("serialNumber")) b->serialNumber(*(identity->serialNumber = serial));
+        const json* strings = member(v, at, "strings", json::value_t::object);
+        if (strings == nullptr) return !failed();
+        std::string here = childPointer(at, "strings");
+        for (auto lang = strings->begin(); lang != strings->end(); ++lang) {
+            std::string langAt = childPointer(here, lang.key());
+            uint64_t language = 0;
+            if (!numberValue(json(lang.key()), langAt, 0xFFFF, &language))
+                return fail(langAt, "strings are grouped by language id, such as \"0x0409\"");
+            if (!lang->is_object()) return fail(langAt, "the strings of a language are an object");
+            for (auto s = lang->begin(); s != lang->end(); ++s) {
+                std::string sAt = childPointer(langAt, s.key());
+                uint64_t index = 0;
+                if (!numberValue(json(s.key()), sAt, 255, &index) || index == 0)
+                    return fail(sAt, "a string is named by its index, from 1 to 255");
+                if (!s->is_string()) return fail(sAt, "a string is a text");
+                b->string(static_cast<uint8_t>(index), static_cast<uint16_t>(language), s->get<std::string>());
             }
         }
-        if (failed()) return false;
+        return true;
+    }
 
-        // What kind of device, and its configuration.
+    // What kind of device it is, and its descriptors beyond the device descriptor.
+    bool deviceKind(const json& v, const std::string& at, const std::string& place, DeviceBuilder* b) {
         std::string kind = "plain";
         if (!text(v, at, "kind", &kind)) return false;
-        if (kind == "winusb") b.winUsb();
-        else if (kind == "hid") b.hid();
-        else if (kind == "massStorage") b.massStorage();
+        if (kind == "winusb") b->winUsb();
+        else if (kind == "hid") b->hid();
+        else if (kind == "massStorage") b->massStorage();
         else if (kind != "plain")
             return fail(childPointer(at, "kind"), "\"kind\" must be \"plain\", \"winusb\", \"hid\" or \"massStorage\"");
         if (const json* cls = member(v, at, "deviceClass", json::value_t::array)) {
@@ -552,149 +557,163 @@ private:
             for (size_t i = 0; i < 3; ++i)
                 if (!numberValue((*cls)[i], childPointer(childPointer(at, "deviceClass"), std::to_string(i)), 255, &c[i]))
                     return false;
-            b.deviceClass(static_cast<uint8_t>(c[0]), static_cast<uint8_t>(c[1]), static_cast<uint8_t>(c[2]));
+            b->deviceClass(static_cast<uint8_t>(c[0]), static_cast<uint8_t>(c[1]), static_cast<uint8_t>(c[2]));
         }
         if (failed()) return false;
         if (const json* hubValue = member(v, at, "hub", json::value_t::object)) {
             HubBuilder hubBuilder(4);
             if (!hub(*hubValue, childPointer(at, "hub"), place, &hubBuilder)) return false;
-            b.hub(hubBuilder);
+            b->hub(hubBuilder);
         }
         if (failed()) return false;
         if (const json* config = member(v, at, "configuration", json::value_t::object)) {
             std::vector<uint8_t> bytes;
             if (!configuration(*config, childPointer(at, "configuration"), &bytes)) return false;
-            b.configurationBytes(bytes);
+            b->configurationBytes(bytes);
         }
         if (failed()) return false;
         if (auto it = v.find("configurationBytes"); it != v.end()) {
             std::vector<uint8_t> bytes;
             if (!hexBytes(*it, childPointer(at, "configurationBytes"), &bytes)) return false;
-            b.configurationBytes(bytes);
+            b->configurationBytes(bytes);
         }
         if (auto it = v.find("bos"); it != v.end()) {
             if (it->is_boolean()) {
-                if (it->get<bool>()) b.bos(usb2ExtensionBosBytes());
+                if (it->get<bool>()) b->bos(usb2ExtensionBosBytes());
             } else {
                 std::vector<uint8_t> bytes;
                 if (!hexBytes(*it, childPointer(at, "bos"), &bytes)) return false;
-                b.bos(bytes);
+                b->bos(bytes);
             }
         }
         bool fixedClass = false;
         if (!flag(v, at, "fixedClassInterface", &fixedClass)) return false;
-        if (fixedClass) b.fixedClassInterface();
-        if (auto it = v.find("description"); it != v.end() && it->is_string()) b.description(it->get<std::string>());
-        if (auto it = v.find("instanceId"); it != v.end() && it->is_string()) b.instanceId(it->get<std::string>());
-        if (auto it = v.find("driverKey"); it != v.end()) {
-            if (!it->is_string() && !it->is_null())
-                return fail(childPointer(at, "driverKey"), "\"driverKey\" must be a text or null");
-            b.driverKey(it->is_null() ? std::string() : it->get<std::string>());
-        }
-        std::string interfacePath;
-        if (!text(v, at, "interfacePath", &interfacePath)) return false;
-        if (v.contains("interfacePath")) b.interfacePath(interfacePath);
-
-        Device d = b.build();
-        // The 18 bytes as the hub reports them, for a device taken from a
-        // real machine: they override what the keys above made.
-        if (auto it = v.find("deviceDescriptor"); it != v.end()) {
-            std::vector<uint8_t> bytes;
-            std::string here = childPointer(at, "deviceDescriptor");
-            if (!hexBytes(*it, here, &bytes)) return false;
-            if (bytes.size() != sizeof d.descriptor) return fail(here, "\"deviceDescriptor\" is 18 bytes");
-            std::memcpy(&d.descriptor, bytes.data(), sizeof d.descriptor);
-        }
-        if (!nodeProperties(v, at, &d.node) || !number(v, at, "address", &d.address, 127) ||
-            !optionalNumber(v, at, "connectionStatus", &port->connectionStatus))
-            return false;
-        if (const json* w = member(v, at, "winusb", json::value_t::object)) {
-            if (!pipes(*w, childPointer(at, "winusb"), &d.winUsb)) return false;
-        }
-        if (failed()) return false;
-        if (v.contains("hidReports") && d.hidInterfaces.empty())
-            return fail(childPointer(at, "hidReports"), "\"hidReports\" belongs to a device of kind \"hid\"");
-        if (!d.hidInterfaces.empty() && !hidReports(v, at, "hidReports", &d.hidInterfaces[0].behaviour)) return false;
-        if (const json* hid = member(v, at, "hid", json::value_t::object)) {
-            if (d.hidInterfaces.empty()) return fail(childPointer(at, "hid"), "\"hid\" belongs to a device of kind \"hid\"");
-            if (!hidInterface(*hid, childPointer(at, "hid"), &d.hidInterfaces[0])) return false;
-        }
-        if (!heldOpen(v, at, &d.heldOpen)) return false;
-        if (const json* arrival = member(v, at, "arrival", json::value_t::object)) {
-            std::string here = childPointer(at, "arrival");
-            if (!keys(*arrival, here, {"interfacesAfterMs", "hidStringsFailForMs"}) ||
-                !number(*arrival, here, "interfacesAfterMs", &d.arrival.interfacesAfterMs) ||
-                !number(*arrival, here, "hidStringsFailForMs", &d.arrival.hidStringsFailForMs))
-                return false;
-        }
-        if (const json* list = member(v, at, "hidInterfaces", json::value_t::array)) {
-            for (size_t i = 0; i < list->size(); ++i) {
-                // Each further interface starts as a copy of the device's ids
-                // and strings with a path of its own.
-                DeviceBuilder copy(vendorId, productId);
-                copy.identity(placeNumber(place + ".hid" + std::to_string(i))).release(release).hidInterface();
-                if (v.contains("manufacturer")) copy.manufacturer(manufacturer);
-                if (v.contains("product")) copy.product(product);
-                if (v.contains("serialNumber")) copy.serialNumber(serial);
-                HidInterface h = copy.build().hidInterfaces[0];
-                if (!hidInterface((*list)[i], childPointer(childPointer(at, "hidInterfaces"), std::to_string(i)), &h))
-                    return false;
-                d.hidInterfaces.push_back(h);
-            }
-        }
-        if (failed()) return false;
-
-        // Faults of the device and of the port it sits on.
-        if (const json* faults = member(v, at, "faults", json::value_t::object)) {
-            std::string here = childPointer(at, "faults");
-            if (!keys(*faults, here, {"openError", "connectionInfoEx", "connectionInfo", "driverKeyName", "nodeName",
-                                      "configuration", "bos", "languages", "strings", "enumError",
-                                      "instanceIdError", "properties", "interfaceEnumError", "sizeQueryError",
-                                      "detailError"}) ||
-                !number(*faults, here, "openError", &d.openError) ||
-                !number(*faults, here, "connectionInfoEx", &port->connectionInfoExError) ||
-                !number(*faults, here, "connectionInfo", &port->connectionInfoError) ||
-                !nameKnob(*faults, here, "driverKeyName", &port->driverKeyAnswer) ||
-                !nameKnob(*faults, here, "nodeName", &port->nodeNameAnswer) ||
-                !nodeKnobs(*faults, here, &d.node) || !interfaceKnobs(*faults, here, &d.usbInterface))
-                return false;
-            if (auto it = faults->find("configuration"); it != faults->end()) {
-                if (d.configurations.empty()) d.configurations.emplace_back();
-                if (!descriptorKnob(*it, childPointer(here, "configuration"), &d.configurations[0])) return false;
-            }
-            if (auto it = faults->find("bos"); it != faults->end()) {
-                if (!d.bos) d.bos = DescriptorAnswer();
-                if (!descriptorKnob(*it, childPointer(here, "bos"), &*d.bos)) return false;
-            }
-            if (auto it = faults->find("languages"); it != faults->end()) {
-                if (!d.languages) d.languages = DescriptorAnswer();
-                if (!descriptorKnob(*it, childPointer(here, "languages"), &*d.languages)) return false;
-            }
-            if (const json* strings = member(*faults, here, "strings", json::value_t::object)) {
-                std::string sAt = childPointer(here, "strings");
-                for (auto s = strings->begin(); s != strings->end(); ++s) {
-                    std::string one = childPointer(sAt, s.key());
-                    uint64_t index = 0;
-                    if (!numberValue(json(s.key()), one, 255, &index) || index == 0)
-                        return fail(one, "a string is named by its index, from 1 to 255");
-                    auto found = d.strings.find(static_cast<uint8_t>(index));
-                    if (found == d.strings.end()) return fail(one, "the device has no string " + s.key());
-                    for (auto& byLanguage : found->second)
-                        if (!descriptorKnob(s.value(), one, &byLanguage.second)) return false;
-                }
-            }
-        }
-        if (failed()) return false;
-        port->device = d;
+        if (fixedClass) b->fixedClassInterface();
         return true;
     }
 
-    bool otherDevice(const json& v, const std::string& at, uint32_t index, DevNode* out) {
+    // The names the builder derives other names from (the node's other
+    // properties are set on the built device).
+    bool deviceNames(const json& v, const std::string& at, DeviceBuilder* b) {
+        if (auto it = v.find("description"); it != v.end() && it->is_string()) b->description(it->get<std::string>());
+        if (auto it = v.find("instanceId"); it != v.end() && it->is_string()) b->instanceId(it->get<std::string>());
+        if (auto it = v.find("driverKey"); it != v.end()) {
+            if (!it->is_string() && !it->is_null())
+                return fail(childPointer(at, "driverKey"), "\"driverKey\" must be a text or null");
+            b->driverKey(it->is_null() ? std::string() : it->get<std::string>());
+        }
+        std::string interfacePath;
+        if (!text(v, at, "interfacePath", &interfacePath)) return false;
+        if (v.contains("interfacePath")) b->interfacePath(interfacePath);
+        return true;
+    }
+
+    // The 18 bytes as the hub reports them, for a device taken from a real
+    // machine: they override what the other keys made.
+    bool deviceDescriptorBytes(const json& v, const std::string& at, Device* d) {
+        auto it = v.find("deviceDescriptor");
+        if (it == v.end()) return true;
+        std::vector<uint8_t> bytes;
+        std::string here = childPointer(at, "deviceDescriptor");
+        if (!hexBytes(*it, here, &bytes)) return false;
+        if (bytes.size() != sizeof d->descriptor) return fail(here, "\"deviceDescriptor\" is 18 bytes");
+        std::memcpy(&d->descriptor, bytes.data(), sizeof d->descriptor);
+        return true;
+    }
+
+    // Its data path and how it comes up and who else holds it.
+    bool deviceBehaviour(const json& v, const std::string& at, Device* d) {
+        if (const json* w = member(v, at, "winusb", json::value_t::object)) {
+            if (!pipes(*w, childPointer(at, "winusb"), &d->winUsb)) return false;
+        }
+        if (failed()) return false;
+        if (v.contains("hidReports") && d->hidInterfaces.empty())
+            return fail(childPointer(at, "hidReports"), "\"hidReports\" belongs to a device of kind \"hid\"");
+        if (!d->hidInterfaces.empty() && !hidReports(v, at, "hidReports", &d->hidInterfaces[0].behaviour)) return false;
+        if (const json* hid = member(v, at, "hid", json::value_t::object)) {
+            if (d->hidInterfaces.empty()) return fail(childPointer(at, "hid"), "\"hid\" belongs to a device of kind \"hid\"");
+            if (!hidInterface(*hid, childPointer(at, "hid"), &d->hidInterfaces[0])) return false;
+        }
+        if (!heldOpen(v, at, &d->heldOpen)) return false;
+        const json* arrival = member(v, at, "arrival", json::value_t::object);
+        if (arrival == nullptr) return !failed();
+        std::string here = childPointer(at, "arrival");
+        return keys(*arrival, here, {"interfacesAfterMs", "hidStringsFailForMs"}) &&
+               number(*arrival, here, "interfacesAfterMs", &d->arrival.interfacesAfterMs) &&
+               number(*arrival, here, "hidStringsFailForMs", &d->arrival.hidStringsFailForMs);
+    }
+
+    // "hidInterfaces": each further interface starts as a copy of the
+    // device's ids and strings with a path of its own.
+    bool listedHidInterfaces(const json& v, const std::string& at, const std::string& place,
+                             const DeviceIdentity& identity, Device* d) {
+        const json* list = member(v, at, "hidInterfaces", json::value_t::array);
+        if (list == nullptr) return !failed();
+        for (size_t i = 0; i < list->size(); ++i) {
+            DeviceBuilder copy(identity.vendorId, identity.productId);
+            copy.identity(benchIdentity(hidInterfacePlace(place, i))).release(identity.release).hidInterface();
+            if (identity.manufacturer) copy.manufacturer(*identity.manufacturer);
+            if (identity.product) copy.product(*identity.product);
+            if (identity.serialNumber) copy.serialNumber(*identity.serialNumber);
+            HidInterface h = copy.build().hidInterfaces[0];
+            if (!hidInterface((*list)[i], childPointer(childPointer(at, "hidInterfaces"), std::to_string(i)), &h))
+                return false;
+            d->hidInterfaces.push_back(h);
+        }
+        return true;
+    }
+
+    // Faults of the device and of the port it sits on.
+    bool deviceFaults(const json& v, const std::string& at, Device* d, Port* port) {
+        const json* faults = member(v, at, "faults", json::value_t::object);
+        if (faults == nullptr) return !failed();
+        std::string here = childPointer(at, "faults");
+        if (!keys(*faults, here, {"openError", "connectionInfoEx", "connectionInfo", "driverKeyName", "nodeName",
+                                  "configuration", "bos", "languages", "strings", bench_key::kEnumError,
+                                  bench_key::kInstanceIdError, bench_key::kProperties,
+                                  bench_key::kInterfaceEnumError, bench_key::kSizeQueryError,
+                                  bench_key::kDetailError}) ||
+            !number(*faults, here, "openError", &d->openError) ||
+            !number(*faults, here, "connectionInfoEx", &port->connectionInfoExError) ||
+            !number(*faults, here, "connectionInfo", &port->connectionInfoError) ||
+            !nameKnob(*faults, here, "driverKeyName", &port->driverKeyAnswer) ||
+            !nameKnob(*faults, here, "nodeName", &port->nodeNameAnswer) || !nodeKnobs(*faults, here, &d->node) ||
+            !interfaceKnobs(*faults, here, &d->usbInterface))
+            return false;
+        if (auto it = faults->find("configuration"); it != faults->end()) {
+            if (d->configurations.empty()) d->configurations.emplace_back();
+            if (!descriptorKnob(*it, childPointer(here, "configuration"), &d->configurations[0])) return false;
+        }
+        if (auto it = faults->find("bos"); it != faults->end()) {
+            if (!d->bos) d->bos = DescriptorAnswer();
+            if (!descriptorKnob(*it, childPointer(here, "bos"), &*d->bos)) return false;
+        }
+        if (auto it = faults->find("languages"); it != faults->end()) {
+            if (!d->languages) d->languages = DescriptorAnswer();
+            if (!descriptorKnob(*it, childPointer(here, "languages"), &*d->languages)) return false;
+        }
+        const json* strings = member(*faults, here, "strings", json::value_t::object);
+        if (strings == nullptr) return !failed();
+        std::string sAt = childPointer(here, "strings");
+        for (auto s = strings->begin(); s != strings->end(); ++s) {
+            std::string one = childPointer(sAt, s.key());
+            uint64_t index = 0;
+            if (!numberValue(json(s.key()), one, 255, &index) || index == 0)
+                return fail(one, "a string is named by its index, from 1 to 255");
+            auto found = d->strings.find(static_cast<uint8_t>(index));
+            if (found == d->strings.end()) return fail(one, "the device has no string " + s.key());
+            for (auto& byLanguage : found->second)
+                if (!descriptorKnob(s.value(), one, &byLanguage.second)) return false;
+        }
+        return true;
+    }
+
+    bool otherDevice(const json& v, const std::string& at, const std::string& place, DevNode* out) {
         if (!v.is_object()) return fail(at, "a device outside USB is an object");
         if (!keys(v, at, {"description", "setupClass", "instanceId", "service", "hardwareIds", "driver"})) return false;
         std::string setupClass = "System";
         if (!text(v, at, "setupClass", &setupClass)) return false;
-        DevNode node = otherDeviceNode("", setupClass, placeNumber("o" + std::to_string(index)));
+        DevNode node = otherDeviceNode("", setupClass, benchIdentity(place));
         if (!nodeProperties(v, at, &node) || !optionalText(v, at, "driver", &node.driver)) return false;
         *out = node;
         return true;

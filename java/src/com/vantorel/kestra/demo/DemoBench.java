@@ -1,5 +1,7 @@
 package com.vantorel.kestra.demo;
 
+import com.vantorel.kestra.comm.usb.desk.Controller;
+import com.vantorel.kestra.comm.usb.desk.Device;
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
@@ -24,21 +26,6 @@ final class DemoBench {
     /** The HID sensor that stays silent. */
     static final String SENSOR_PRODUCT = "Kestra Quiet Sensor";
     static final String SENSOR_SERIAL = "KQ-DEMO-1";
-
-    private static final String SENSOR = String.join("\n",
-            "          \"1\": {",
-            "            \"vendorId\": \"0x1A2B\", \"productId\": \"0x0003\", \"release\": \"0x0100\", \"speed\": \"full\",",
-            "            \"manufacturer\": \"Vantorel Labs\", \"product\": \"" + SENSOR_PRODUCT + "\",",
-            "            \"serialNumber\": \"" + SENSOR_SERIAL + "\",",
-            "            \"kind\": \"hid\", \"hidReports\": \"silent\"",
-            "          }");
-    private static final String PROBE = String.join("\n",
-            "          \"2\": {",
-            "            \"vendorId\": \"0x1A2B\", \"productId\": \"0x0005\", \"release\": \"0x0100\",",
-            "            \"manufacturer\": \"Vantorel Labs\", \"product\": \"" + PROBE_PRODUCT + "\",",
-            "            \"serialNumber\": \"" + PROBE_SERIAL + "\",",
-            "            \"kind\": \"winusb\"",
-            "          }");
 
     private final String original;
     private final Path copy;
@@ -66,19 +53,22 @@ final class DemoBench {
 
     /** The demo's host controller, as one element of a bench's "controllers" array. */
     static String demoController(boolean probePlugged) {
-        return String.join("\n",
-                "    {",
-                "      // Added by the demo: a silent HID sensor, and a probe it plugs and unplugs.",
-                "      \"instanceId\": \"ACPI\\\\TBXDEMO\\\\0\",",
-                "      \"description\": \"Demo Host Controller\",",
-                "      \"service\": \"usbehci\",",
-                "      \"rootHub\": {",
-                "        \"portCount\": 2,",
-                "        \"ports\": {",
-                probePlugged ? SENSOR + ",\n" + PROBE : SENSOR,
-                "        }",
-                "      }",
-                "    }");
+        Controller controller = new Controller()
+                .instanceId("ACPI\\TBXDEMO\\0")
+                .description("Demo Host Controller")
+                .service("usbehci");
+        controller.rootHub().portCount(2).port(1, Device.hid(0x1A2B, 0x0003)
+                .release(0x0100).speed("full")
+                .manufacturer("Vantorel Labs").product(SENSOR_PRODUCT).serialNumber(SENSOR_SERIAL)
+                .silentReports());
+        if (probePlugged) {
+            controller.rootHub().port(2, Device.winUsb(0x1A2B, 0x0005)
+                    .release(0x0100)
+                    .manufacturer("Vantorel Labs").product(PROBE_PRODUCT).serialNumber(PROBE_SERIAL));
+        }
+        // Indented to sit in the bench's "controllers" array.
+        return "    // Added by the demo: a silent HID sensor, and a probe it plugs and unplugs.\n"
+                + controller.toJson().replaceAll("(?m)^", "    ");
     }
 
     /**

@@ -64,6 +64,17 @@ public abstract class BenchNode<T extends BenchNode<T>> {
         Json.writeObject(out, fields, depth);
     }
 
+    /**
+     * This object as bench text, e.g. one controller to place in the
+     * "controllers" array of a bench written by other means. For a whole
+     * desk, use {@link SimulatedDesk#toJson()}.
+     */
+    public String toJson() {
+        StringBuilder out = new StringBuilder();
+        write(out, 0);
+        return out.toString();
+    }
+
     static String hex(int value) {
         return String.format("0x%04X", value);
     }

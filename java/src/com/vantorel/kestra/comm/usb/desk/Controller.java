@@ -37,6 +37,11 @@ public final class Controller extends BenchNode<Controller> {
         return set("description", description);
     }
 
+    /** The driver service of the controller's node, e.g. "usbehci". */
+    public Controller service(String service) {
+        return set("service", service);
+    }
+
     /**
      * A fault of the controller: "openError" (an error code), "driverKeyName",
      * "rootHubName", "controllerInfo", "powerMap", or a SetupAPI fault.

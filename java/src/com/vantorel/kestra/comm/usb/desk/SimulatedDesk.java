@@ -67,10 +67,9 @@ public final class SimulatedDesk extends BenchNode<SimulatedDesk> {
     }
 
     /** The bench file's text. */
+    @Override
     public synchronized String toJson() {
-        StringBuilder out = new StringBuilder();
-        write(out, 0);
-        return out.append('\n').toString();
+        return super.toJson() + "\n";
     }
 
     /**
