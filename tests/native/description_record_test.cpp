@@ -1,6 +1,6 @@
 // Description records: their text byte for byte, their conversion to UTF-16,
-// and the two exported methods that hand them to the JVM (through a stand-in
-// for the JNI function table that keeps the strings it is asked to make).
+// and the two exported methods that hand them to the JVM (through the tests'
+// JNI environment, which keeps the strings it is asked to make).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,53 +8,13 @@
 #include <vector>
 
 #include "device_list_fake_walk.h"
+#include "fake_jvm.h"
 #include "jni/description_record.h"
 #include "jni/exports.h"
 
 using DeviceListRegistry::entryAt;
 
 namespace {
-
-// The strings the library asked the JVM to make, in order.
-struct MadeString {
-    bool fromUtf16;
-    std::u16string text;
-};
-std::vector<MadeString> madeStrings;
-
-jstring keep(MadeString made) {
-    madeStrings.push_back(std::move(made));
-    return reinterpret_cast<jstring>(static_cast<uintptr_t>(madeStrings.size()));
-}
-
-jstring JNICALL fakeNewString(JNIEnv*, const jchar* units, jsize length) {
-    EXPECT_NE(units, nullptr);
-    EXPECT_GE(length, 0);
-    return keep({true, std::u16string(reinterpret_cast<const char16_t*>(units), static_cast<size_t>(length))});
-}
-
-jstring JNICALL fakeNewStringUtf(JNIEnv*, const char* bytes) {
-    std::u16string widened;
-    for (const char* p = bytes; *p != '\0'; ++p) widened += static_cast<char16_t>(static_cast<unsigned char>(*p));
-    return keep({false, widened});
-}
-
-struct FakeJni {
-    JNINativeInterface_ functions{};
-    JNIEnv env{};
-    FakeJni() {
-        functions.NewString = fakeNewString;
-        functions.NewStringUTF = fakeNewStringUtf;
-        env.functions = &functions;
-        madeStrings.clear();
-    }
-    // The string behind a reference the library returned.
-    static const MadeString& made(jstring string) {
-        size_t n = static_cast<size_t>(reinterpret_cast<uintptr_t>(string));
-        static const MadeString none{false, u"<null reference>"};
-        return n == 0 || n > madeStrings.size() ? none : madeStrings[n - 1];
-    }
-};
 
 DeviceEntry exampleEntry() {
     DeviceEntry entry{};
@@ -130,12 +90,20 @@ TEST(DescriptionRecord, ConvertsUtf8AndReplacesBytesThatAreNotUtf8) {
 
 class DescriptionRecordMethods : public FakeWalkTest {
 protected:
-    FakeJni jni;
-    MadeString deviceInfo(int32_t listId, int32_t index) {
-        return FakeJni::made(TAMBERLYX_METHOD(usbGetDeviceInfo)(&jni.env, nullptr, listId, index));
+    FakeJvm jvm;
+    // The text of the string a method returned; every string the library
+    // makes is a real one, made from UTF-16 (bytes that are not UTF-8 must
+    // never reach NewStringUTF).
+    std::u16string made(jstring string) {
+        EXPECT_NE(string, nullptr) << "an empty string, not a null reference";
+        EXPECT_FALSE(jvm.madeFromUtf8(string));
+        return jvm.textOf(string);
     }
-    MadeString changeInfo(int32_t listId) {
-        return FakeJni::made(TAMBERLYX_METHOD(usbGetChangeInfo)(&jni.env, nullptr, listId, 0));
+    std::u16string deviceInfo(int32_t listId, int32_t index) {
+        return made(TAMBERLYX_METHOD(usbGetDeviceInfo)(jvm.env(), nullptr, listId, index));
+    }
+    std::u16string changeInfo(int32_t listId) {
+        return made(TAMBERLYX_METHOD(usbGetChangeInfo)(jvm.env(), nullptr, listId, 0));
     }
 };
 
@@ -148,15 +116,11 @@ TEST_F(DescriptionRecordMethods, DeviceInfoOfAListedDeviceAndOfNone) {
     attach({FakeDevice{}, latin});
     const int32_t id = create(0x1234);
 
-    const MadeString first = deviceInfo(id, 0);
-    EXPECT_TRUE(first.fromUtf16);
-    EXPECT_EQ(first.text, u"1:=1234:=ABCD:=0100:=Acme:=Widget:=?:=x:=b:=end");
-    EXPECT_EQ(deviceInfo(id, 1).text, u"1:=1234:=ABCD:=0100:=Caf\uFFFD:=?:=:=x:=h:=end");
+    EXPECT_EQ(deviceInfo(id, 0), u"1:=1234:=ABCD:=0100:=Acme:=Widget:=?:=x:=b:=end");
+    EXPECT_EQ(deviceInfo(id, 1), u"1:=1234:=ABCD:=0100:=Caf\uFFFD:=?:=:=x:=h:=end");
 
-    for (const MadeString& none : {deviceInfo(id, 2), deviceInfo(id, -1), deviceInfo(id + 1000, 0)}) {
-        EXPECT_TRUE(none.fromUtf16);
-        EXPECT_EQ(none.text, u"") << "an empty string, not a null reference";
-    }
+    for (const std::u16string& none : {deviceInfo(id, 2), deviceInfo(id, -1), deviceInfo(id + 1000, 0)})
+        EXPECT_EQ(none, u"");
     EXPECT_EQ(entryAt(id, 0)->reportedPresent, 1);
 }
 
@@ -167,25 +131,21 @@ TEST_F(DescriptionRecordMethods, AChangeIsReportedOnceAndNeverAsRawBytes) {
     other.productId = 0x0001;
     attach({latin, other});
     const int32_t id = create(0x1234);
-    EXPECT_EQ(changeInfo(id).text, u"");
-    EXPECT_EQ(changeInfo(id + 1000).text, u"");
+    EXPECT_EQ(changeInfo(id), u"");
+    EXPECT_EQ(changeInfo(id + 1000), u"");
 
     attach({other});
     ASSERT_EQ(DeviceListRegistry::update(id), 0);
     DeviceEntry* gone = entryAt(id, 0);
     gone->stateB = 7;
-    const MadeString report = changeInfo(id);
-    EXPECT_TRUE(report.fromUtf16) << "bytes that are not UTF-8 must not reach NewStringUTF";
-    EXPECT_EQ(report.text, u"0:=1234:=ABCD:=0100:=Caf\uFFFD:=Widget:=?:=x:=b:=end");
+    EXPECT_EQ(changeInfo(id), u"0:=1234:=ABCD:=0100:=Caf\uFFFD:=Widget:=?:=x:=b:=end");
     EXPECT_EQ(gone->reportedPresent, 0);
     EXPECT_EQ(gone->stateB, 1);
-    EXPECT_EQ(changeInfo(id).text, u"");
+    EXPECT_EQ(changeInfo(id), u"");
 
     attach({latin, other});
     ASSERT_EQ(DeviceListRegistry::update(id), 0);
-    EXPECT_EQ(changeInfo(id).text, u"1:=1234:=ABCD:=0100:=Caf\uFFFD:=Widget:=?:=x:=b:=end");
-    EXPECT_EQ(changeInfo(id).text, u"");
-    EXPECT_EQ(deviceInfo(id, 0).text, u"1:=1234:=ABCD:=0100:=Caf\uFFFD:=Widget:=?:=x:=b:=end");
-
-    for (const MadeString& made : madeStrings) EXPECT_TRUE(made.fromUtf16);
+    EXPECT_EQ(changeInfo(id), u"1:=1234:=ABCD:=0100:=Caf\uFFFD:=Widget:=?:=x:=b:=end");
+    EXPECT_EQ(changeInfo(id), u"");
+    EXPECT_EQ(deviceInfo(id, 0), u"1:=1234:=ABCD:=0100:=Caf\uFFFD:=Widget:=?:=x:=b:=end");
 }

@@ -58,7 +58,8 @@ protected:
     bool sessionWithFault(uint64_t n, uint32_t error) {
         sim::startJournal();
         sim::failNthCall("*", n, error);
-        runSession(env.get(), kVendor, kLoopbackProduct, kHidProduct);
+        FakeJvm jvm;
+        runSession(jvm, kVendor, kLoopbackProduct, kHidProduct);
         bool hit = sim::faultsHit() != 0;
         std::vector<sim::JournalRecord> calls = sim::journal();
         sim::stopJournal();
@@ -70,6 +71,8 @@ protected:
         std::string what = "call " + std::to_string(n) + " (" + failed + " " +
                            (n <= calls.size() ? calls[n - 1].arguments : "") + ")";
         EXPECT_TRUE(openDeviceTable().empty()) << what << " left a device in the open table";
+        EXPECT_EQ(jvm.pinsOutstanding(), 0) << what << " left a Java array pinned";
+        EXPECT_EQ(jvm.faults(), 0) << what;
         EXPECT_EQ(sim::pendingRequests(), 0u) << what;
         std::vector<std::string> misuse = sim::misuseReports();
         sim::clearMisuseReports();
@@ -101,14 +104,14 @@ protected:
         return n - 1;
     }
 
-    CopyingEnv env;
     sim::Counts before;
 };
 
 }  // namespace
 
 TEST_F(DeviceSessionFaults, AFaultFreeSessionMovesDataBothWays) {
-    SessionResult result = runSession(env.get(), kVendor, kLoopbackProduct, kHidProduct);
+    FakeJvm jvm;
+    SessionResult result = runSession(jvm, kVendor, kLoopbackProduct, kHidProduct);
     EXPECT_TRUE(result.listMade);
     EXPECT_TRUE(result.bulkEchoed);
     EXPECT_TRUE(result.hidEchoed);

@@ -47,7 +47,6 @@ TEST(DeviceSoak, RoundsOfSessionsWithHotPlugsLeaveTheAccountingFlat) {
         sim::DeviceBuilder(kBenchVendor, kVisitor).strings("Vantorel Labs", "Visitor", "KV-1").winUsb().build();
     winUsbApi = WinUsbApi{};
     ASSERT_NE(WinUsbApi::load(), nullptr);
-    CopyingEnv env;
     const sim::Counts start = sim::openCounts();
 
     const long rounds = roundsToRun();
@@ -66,10 +65,12 @@ TEST(DeviceSoak, RoundsOfSessionsWithHotPlugsLeaveTheAccountingFlat) {
         int32_t winUsb = -1, hid = -1;
         findDevices(listId, kLoopback, kHidEcho, &winUsb, &hid);
         SessionResult result;
-        useDevices(env.get(), listId, winUsb, hid, 4096, &result);
+        FakeJvm jvm;  // one per round, so that the soak holds no arrays of earlier rounds
+        useDevices(jvm, listId, winUsb, hid, 4096, &result);
         bulkEchoes += result.bulkEchoed;
         hidEchoes += result.hidEchoed;
-        EXPECT_EQ(TAMBERLYX_METHOD(usbReleaseDeviceList)(env.get(), nullptr, listId), Success);
+        EXPECT_EQ(TAMBERLYX_METHOD(usbReleaseDeviceList)(jvm.env(), nullptr, listId), Success);
+        EXPECT_EQ(jvm.pinsOutstanding(), 0) << "round " << round;
         releaseWalkState();
 
         sim::Counts now = sim::openCounts();

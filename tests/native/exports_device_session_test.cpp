@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "access_fixture.h"
+#include "fake_jvm.h"
 #include "devlist/device_list_registry.h"
 #include "enum/walk_state.h"
 #include "jni/exports.h"
@@ -18,52 +19,13 @@ using namespace accesstest;
 
 namespace {
 
-// A Java byte array: GetByteArrayElements hands out a copy, and mode 0
-// copies it back and frees it, as HotSpot does.
-struct JavaArray {
-    std::vector<jbyte> bytes;
-    int pins = 0;
-};
-
 std::vector<jbyte> javaBytes(const std::vector<uint8_t>& bytes) { return std::vector<jbyte>(bytes.begin(), bytes.end()); }
-
-jbyte* JNICALL copyElements(JNIEnv*, jbyteArray array, jboolean*) {
-    if (array == nullptr) {
-        ADD_FAILURE() << "a null array was pinned";
-        return nullptr;
-    }
-    auto* a = reinterpret_cast<JavaArray*>(array);
-    ++a->pins;
-    jbyte* copy = new jbyte[a->bytes.size() + 1];
-    std::memcpy(copy, a->bytes.data(), a->bytes.size());
-    return copy;
-}
-
-void JNICALL releaseElements(JNIEnv*, jbyteArray array, jbyte* elements, jint mode) {
-    auto* a = reinterpret_cast<JavaArray*>(array);
-    EXPECT_EQ(mode, 0);
-    std::memcpy(a->bytes.data(), elements, a->bytes.size());
-    delete[] elements;
-}
-
-jsize JNICALL lengthOf(JNIEnv*, jarray array) {
-    if (array == nullptr) {
-        ADD_FAILURE() << "the length of a null array was asked";
-        return 0;
-    }
-    return static_cast<jsize>(reinterpret_cast<JavaArray*>(array)->bytes.size());
-}
 
 class DeviceMethodsOverAList : public DeviceAccessTest {
 protected:
     void SetUp() override {
         releaseWalkState();
         DeviceAccessTest::SetUp();
-        std::memset(&functions_, 0, sizeof functions_);
-        functions_.GetByteArrayElements = copyElements;
-        functions_.ReleaseByteArrayElements = releaseElements;
-        functions_.GetArrayLength = lengthOf;
-        env_.functions = &functions_;
         listId = DeviceListRegistry::create(kVendor);
         ASSERT_GE(listId, 0);
         for (int32_t i = 0; DeviceEntry* e = DeviceListRegistry::entryAt(listId, i); ++i) {
@@ -74,18 +36,20 @@ protected:
         ASSERT_GE(hid, 0);
     }
     void TearDown() override {
-        TAMBERLYX_METHOD(usbReleaseDeviceList)(&env_, nullptr, listId);
+        TAMBERLYX_METHOD(usbReleaseDeviceList)(env, nullptr, listId);
+        // Every array pinned was given back, in mode 0 (bytes copied back),
+        // and no null array reached the JNI functions.
+        EXPECT_EQ(jvm.pinsOutstanding(), 0);
+        EXPECT_EQ(jvm.faults(), 0);
+        for (jint mode : jvm.releaseModes()) EXPECT_EQ(mode, 0);
         openDeviceTable().clear();
         // What the walk keeps between walks.
         releaseWalkState();
         DeviceAccessTest::TearDown();
     }
 
-    static jbyteArray java(JavaArray& array) { return reinterpret_cast<jbyteArray>(&array); }
-
-    JNINativeInterface_ functions_;
-    JNIEnv env_;
-    JNIEnv* env = &env_;
+    FakeJvm jvm;
+    JNIEnv* env = jvm.env();
     int32_t listId = -1, loopback = -1, hid = -1;
 };
 
@@ -96,25 +60,25 @@ TEST_F(DeviceMethodsOverAList, AListedDeviceIsOpenedMovesDataAndIsClosed) {
     EXPECT_EQ(TAMBERLYX_METHOD(usbOpenDevice)(env, nullptr, listId, hid), AlreadyOpen);
     EXPECT_EQ(openDeviceTable()[listId].size(), 2u);
 
-    JavaArray out{javaBytes(pattern(300, 21))};
-    EXPECT_EQ(TAMBERLYX_METHOD(usbWriteBulkPipe)(env, nullptr, listId, loopback, 1, 300, 500, java(out)), 300);
-    JavaArray in{std::vector<jbyte>(300, 0)};
-    EXPECT_EQ(TAMBERLYX_METHOD(usbReadBulkPipe)(env, nullptr, listId, loopback, 1, 300, 500, java(in)), 300);
-    EXPECT_EQ(in.bytes, out.bytes);
+    jbyteArray out = jvm.newByteArray(javaBytes(pattern(300, 21)));
+    EXPECT_EQ(TAMBERLYX_METHOD(usbWriteBulkPipe)(env, nullptr, listId, loopback, 1, 300, 500, out), 300);
+    jbyteArray in = jvm.newByteArray(std::vector<jbyte>(300, 0));
+    EXPECT_EQ(TAMBERLYX_METHOD(usbReadBulkPipe)(env, nullptr, listId, loopback, 1, 300, 500, in), 300);
+    EXPECT_EQ(jvm.bytesOf(in), jvm.bytesOf(out));
 
-    JavaArray report{javaBytes(pattern(64, 99))};
-    JavaArray echoed{std::vector<jbyte>(64, 0)};
-    EXPECT_EQ(TAMBERLYX_METHOD(usbWriteInterruptPipe)(env, nullptr, listId, hid, 0, 64, 500, java(report)), 65);
-    EXPECT_EQ(TAMBERLYX_METHOD(usbReadInterruptPipe)(env, nullptr, listId, hid, 0, 64, 500, java(echoed)), 65);
-    EXPECT_EQ(echoed.bytes, report.bytes);
+    jbyteArray report = jvm.newByteArray(javaBytes(pattern(64, 99)));
+    jbyteArray echoed = jvm.newByteArray(std::vector<jbyte>(64, 0));
+    EXPECT_EQ(TAMBERLYX_METHOD(usbWriteInterruptPipe)(env, nullptr, listId, hid, 0, 64, 500, report), 65);
+    EXPECT_EQ(TAMBERLYX_METHOD(usbReadInterruptPipe)(env, nullptr, listId, hid, 0, 64, 500, echoed), 65);
+    EXPECT_EQ(jvm.bytesOf(echoed), jvm.bytesOf(report));
 
-    JavaArray descriptor{std::vector<jbyte>(18, 0)};
-    EXPECT_EQ(TAMBERLYX_METHOD(usbGetDeviceDescriptor)(env, nullptr, listId, hid, 1, 0, 18, java(descriptor)), 0);
+    jbyteArray descriptor = jvm.newByteArray(std::vector<jbyte>(18, 0));
+    EXPECT_EQ(TAMBERLYX_METHOD(usbGetDeviceDescriptor)(env, nullptr, listId, hid, 1, 0, 18, descriptor), 0);
     platform::UsbDeviceDescriptor model = device(kHidProduct).descriptor;
-    EXPECT_EQ(0, std::memcmp(descriptor.bytes.data(), &model, 18));
-    JavaArray product{std::vector<jbyte>(16, 0x7F)};
-    EXPECT_EQ(TAMBERLYX_METHOD(usbGetDeviceDescriptor)(env, nullptr, listId, hid, 3, 2, 16, java(product)), 0);
-    EXPECT_STREQ(reinterpret_cast<const char*>(product.bytes.data()), "Pad");
+    EXPECT_EQ(0, std::memcmp(jvm.bytesOf(descriptor).data(), &model, 18));
+    jbyteArray product = jvm.newByteArray(std::vector<jbyte>(16, 0x7F));
+    EXPECT_EQ(TAMBERLYX_METHOD(usbGetDeviceDescriptor)(env, nullptr, listId, hid, 3, 2, 16, product), 0);
+    EXPECT_STREQ(reinterpret_cast<const char*>(jvm.bytesOf(product).data()), "Pad");
 
     EXPECT_EQ(TAMBERLYX_METHOD(usbResetDevice)(env, nullptr, listId, loopback), Success);
     EXPECT_EQ(TAMBERLYX_METHOD(usbCancelPipeTransfer)(env, nullptr, listId, loopback, 0x81), Success);
@@ -131,7 +95,7 @@ TEST_F(DeviceMethodsOverAList, NullArraysAreRefusedWithoutBeingPinned) {
     int32_t l = listId, w = loopback, h = hid;
 
     // Refused before the device is asked, and never handed to the JNI
-    // functions (this environment's fail the test when given a null array).
+    // functions (the fixture's check of the environment's faults would show it).
     EXPECT_EQ(TAMBERLYX_METHOD(usbWriteControlPipe)(env, nullptr, l, w, 0, 0, nullptr), TransferFailed);
     EXPECT_EQ(TAMBERLYX_METHOD(usbReadControlPipe)(env, nullptr, l, w, 0, 0, nullptr), ReadFailed);
     EXPECT_EQ(TAMBERLYX_METHOD(usbWriteBulkPipe)(env, nullptr, l, w, 1, 0, 100, nullptr), TransferFailed);
@@ -151,19 +115,20 @@ TEST_F(DeviceMethodsOverAList, DevicesThatFailAtOnceAnswerAtOnce) {
     ASSERT_TRUE(sim::unplugDevice({0, 1}));
     ASSERT_TRUE(sim::unplugDevice({0, 2}));
     int32_t l = listId, w = loopback, h = hid;
-    JavaArray report{std::vector<jbyte>(64, 0x5A)};
-    JavaArray bytes{std::vector<jbyte>(8 + 16, 0)};
-    bytes.bytes[0] = static_cast<jbyte>(0xC0);  // a vendor request, device to host
+    jbyteArray report = jvm.newByteArray(std::vector<jbyte>(64, 0x5A));
+    std::vector<jbyte> request(8 + 16, 0);
+    request[0] = static_cast<jbyte>(0xC0);  // a vendor request, device to host
+    jbyteArray bytes = jvm.newByteArray(request);
 
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(TAMBERLYX_METHOD(usbReadInterruptPipe)(env, nullptr, l, h, 0, 64, 5000, java(report)), ReadFailed);
-    EXPECT_EQ(TAMBERLYX_METHOD(usbWriteInterruptPipe)(env, nullptr, l, h, 0, 64, 5000, java(report)),
+    EXPECT_EQ(TAMBERLYX_METHOD(usbReadInterruptPipe)(env, nullptr, l, h, 0, 64, 5000, report), ReadFailed);
+    EXPECT_EQ(TAMBERLYX_METHOD(usbWriteInterruptPipe)(env, nullptr, l, h, 0, 64, 5000, report),
               TransferFailed);
-    EXPECT_EQ(TAMBERLYX_METHOD(usbReadBulkPipe)(env, nullptr, l, w, 1, 16, 5000, java(bytes)), TransferFailed);
-    EXPECT_EQ(TAMBERLYX_METHOD(usbWriteBulkPipe)(env, nullptr, l, w, 1, 16, 5000, java(bytes)), TransferFailed);
-    EXPECT_EQ(TAMBERLYX_METHOD(usbReadControlPipe)(env, nullptr, l, w, 16, 0, java(bytes)), ReadFailed);
+    EXPECT_EQ(TAMBERLYX_METHOD(usbReadBulkPipe)(env, nullptr, l, w, 1, 16, 5000, bytes), TransferFailed);
+    EXPECT_EQ(TAMBERLYX_METHOD(usbWriteBulkPipe)(env, nullptr, l, w, 1, 16, 5000, bytes), TransferFailed);
+    EXPECT_EQ(TAMBERLYX_METHOD(usbReadControlPipe)(env, nullptr, l, w, 16, 0, bytes), ReadFailed);
     EXPECT_LT(millisecondsSince(start), 1000);
-    EXPECT_EQ(report.bytes, std::vector<jbyte>(64, 0x5A)) << "a failed read leaves the array alone";
+    EXPECT_EQ(jvm.bytesOf(report), std::vector<jbyte>(64, 0x5A)) << "a failed read leaves the array alone";
 
     EXPECT_EQ(TAMBERLYX_METHOD(usbCloseDevice)(env, nullptr, l, w), Success);
     EXPECT_EQ(TAMBERLYX_METHOD(usbCloseDevice)(env, nullptr, l, h), Success);

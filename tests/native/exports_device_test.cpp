@@ -1,60 +1,28 @@
-// The device methods as the JVM calls them, through an interface table that
+// The device methods as the JVM calls them, through a JNI environment that
 // records every array call: unknown devices are refused before the caller's
 // array is touched, and a recorded device gets its array pinned once and
 // given back in mode 0.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <vector>
 
 #include "base/status_code.h"
+#include "fake_jvm.h"
 #include "jni/exports.h"
 #include "session/open_device_table.h"
 
 namespace {
 
-struct ArrayCalls {
-    int pins = 0;
-    int releases = 0;
-    bool copyFlagPassed = false;
-    std::vector<jint> releaseModes;
-    jbyte elements[256] = {};
-};
-
-ArrayCalls calls;
-
-jbyte* JNICALL pinElements(JNIEnv*, jbyteArray, jboolean* isCopy) {
-    ++calls.pins;
-    if (isCopy != nullptr) calls.copyFlagPassed = true;
-    return calls.elements;
-}
-
-void JNICALL releaseElements(JNIEnv*, jbyteArray, jbyte* elements, jint mode) {
-    ++calls.releases;
-    EXPECT_EQ(elements, calls.elements);
-    calls.releaseModes.push_back(mode);
-}
-
-jsize JNICALL arrayLength(JNIEnv*, jarray) { return static_cast<jsize>(sizeof calls.elements); }
-
 class ExportedDeviceMethods : public testing::Test {
 protected:
-    void SetUp() override {
-        calls = ArrayCalls{};
-        std::memset(&functions_, 0, sizeof functions_);
-        functions_.GetByteArrayElements = pinElements;
-        functions_.ReleaseByteArrayElements = releaseElements;
-        functions_.GetArrayLength = arrayLength;
-        env_.functions = &functions_;
-        openDeviceTable().clear();
-    }
+    void SetUp() override { openDeviceTable().clear(); }
     void TearDown() override { openDeviceTable().clear(); }
 
     // The nine methods that need an open device, each called on one pair.
     using Call = std::function<jint(jint listId, jint index)>;
     std::vector<Call> theNine() {
-        JNIEnv* env = &env_;
+        JNIEnv* env = jvm_.env();
         jbyteArray data = array_;
         return {
             [=](jint l, jint i) { return TAMBERLYX_METHOD(usbResetDevice)(env, nullptr, l, i); },
@@ -75,20 +43,18 @@ protected:
         };
     }
 
-    JNINativeInterface_ functions_;
-    JNIEnv env_;
-    // Never dereferenced by the library: only handed back to the table above.
-    jbyteArray array_ = reinterpret_cast<jbyteArray>(&calls);
+    FakeJvm jvm_;
+    jbyteArray array_ = jvm_.newByteArray(std::vector<jbyte>(256, 0));
 };
 
 TEST_F(ExportedDeviceMethods, UnknownDevicesAreRefusedWithoutTouchingTheArray) {
     for (auto [listId, index] : {std::pair<jint, jint>{0, 0}, {3, -1}, {-1, 7}, {0x7FFFFFFF, 0x7FFFFFFF}}) {
         for (const Call& call : theNine()) EXPECT_EQ(call(listId, index), NoSuchDevice);
-        EXPECT_EQ(TAMBERLYX_METHOD(usbOpenDevice)(&env_, nullptr, listId, index), NoSuchDevice);
-        EXPECT_EQ(TAMBERLYX_METHOD(usbCloseDevice)(&env_, nullptr, listId, index), NoSuchDevice);
+        EXPECT_EQ(TAMBERLYX_METHOD(usbOpenDevice)(jvm_.env(), nullptr, listId, index), NoSuchDevice);
+        EXPECT_EQ(TAMBERLYX_METHOD(usbCloseDevice)(jvm_.env(), nullptr, listId, index), NoSuchDevice);
     }
-    EXPECT_EQ(calls.pins, 0);
-    EXPECT_EQ(calls.releases, 0);
+    EXPECT_EQ(jvm_.pinsTaken(), 0);
+    EXPECT_TRUE(jvm_.releaseModes().empty());
     EXPECT_TRUE(openDeviceTable().empty());
 }
 
@@ -104,13 +70,14 @@ TEST_F(ExportedDeviceMethods, ARecordedDeviceGetsItsArrayPinnedOnceAndGivenBackI
     }
     // Seven of the nine carry an array: pinned without a copy flag, and
     // released in mode 0 (bytes copied back) for writes and reads alike.
-    EXPECT_EQ(calls.pins, 7);
-    EXPECT_EQ(calls.releases, 7);
-    EXPECT_FALSE(calls.copyFlagPassed);
-    EXPECT_EQ(calls.releaseModes, std::vector<jint>(7, 0));
+    EXPECT_EQ(jvm_.pinsTaken(), 7);
+    EXPECT_EQ(jvm_.pinsOutstanding(), 0);
+    EXPECT_EQ(jvm_.copyFlagsAsked(), 0);
+    EXPECT_EQ(jvm_.releaseModes(), std::vector<jint>(7, 0));
+    EXPECT_EQ(jvm_.faults(), 0);
     // The same pair under another list or index is still unknown.
-    EXPECT_EQ(TAMBERLYX_METHOD(usbResetDevice)(&env_, nullptr, 5, 3), NoSuchDevice);
-    EXPECT_EQ(TAMBERLYX_METHOD(usbResetDevice)(&env_, nullptr, 2, 5), NoSuchDevice);
+    EXPECT_EQ(TAMBERLYX_METHOD(usbResetDevice)(jvm_.env(), nullptr, 5, 3), NoSuchDevice);
+    EXPECT_EQ(TAMBERLYX_METHOD(usbResetDevice)(jvm_.env(), nullptr, 2, 5), NoSuchDevice);
 }
 
 TEST_F(ExportedDeviceMethods, CloseForgetsThePairWhateverTheCloseReturned) {
@@ -119,11 +86,11 @@ TEST_F(ExportedDeviceMethods, CloseForgetsThePairWhateverTheCloseReturned) {
     DeviceEntry other{};
     openDeviceTable()[1][4] = &other;
 
-    jint first = TAMBERLYX_METHOD(usbCloseDevice)(&env_, nullptr, 1, 0);
+    jint first = TAMBERLYX_METHOD(usbCloseDevice)(jvm_.env(), nullptr, 1, 0);
     EXPECT_EQ(first, entry.lastResult);
     EXPECT_EQ(findOpenDevice(1, 0), nullptr);
     EXPECT_EQ(findOpenDevice(1, 4), &other);
-    EXPECT_EQ(TAMBERLYX_METHOD(usbCloseDevice)(&env_, nullptr, 1, 0), NoSuchDevice);
+    EXPECT_EQ(TAMBERLYX_METHOD(usbCloseDevice)(jvm_.env(), nullptr, 1, 0), NoSuchDevice);
 }
 
 }  // namespace

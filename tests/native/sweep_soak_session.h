@@ -1,62 +1,22 @@
 // A whole device session as the JVM drives it (list made, two devices
 // opened, data moved both ways, descriptors read, devices closed, list
-// released), over a JNI environment whose byte arrays are plain copies.
+// released), over the tests' JNI environment, which hands out copies of
+// arrays as the JVM does.
 // Shared by the fault sweep and the soak: both check that whatever happens
 // in between, the session leaves nothing behind.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "base/status_code.h"
 #include "devlist/device_list_registry.h"
+#include "fake_jvm.h"
 #include "jni/exports.h"
 #include "session/open_device_table.h"
 
 namespace sessiontest {
-
-// A Java byte array: GetByteArrayElements hands out a copy, and mode 0
-// copies it back and frees it, as HotSpot does.
-struct JavaArray {
-    std::vector<jbyte> bytes;
-};
-
-inline jbyte* JNICALL copyElements(JNIEnv*, jbyteArray array, jboolean*) {
-    auto* a = reinterpret_cast<JavaArray*>(array);
-    jbyte* copy = new jbyte[a->bytes.size() + 1];
-    std::memcpy(copy, a->bytes.data(), a->bytes.size());
-    return copy;
-}
-
-inline void JNICALL releaseElements(JNIEnv*, jbyteArray array, jbyte* elements, jint mode) {
-    auto* a = reinterpret_cast<JavaArray*>(array);
-    if (mode != JNI_ABORT) std::memcpy(a->bytes.data(), elements, a->bytes.size());
-    delete[] elements;
-}
-
-inline jsize JNICALL lengthOf(JNIEnv*, jarray array) {
-    return static_cast<jsize>(reinterpret_cast<JavaArray*>(array)->bytes.size());
-}
-
-class CopyingEnv {
-public:
-    CopyingEnv() {
-        std::memset(&functions_, 0, sizeof functions_);
-        functions_.GetByteArrayElements = copyElements;
-        functions_.ReleaseByteArrayElements = releaseElements;
-        functions_.GetArrayLength = lengthOf;
-        env_.functions = &functions_;
-    }
-    JNIEnv* get() { return &env_; }
-
-private:
-    JNINativeInterface_ functions_;
-    JNIEnv env_;
-};
-
-inline jbyteArray java(JavaArray& array) { return reinterpret_cast<jbyteArray>(&array); }
 
 // What one session of runSession achieved; under a fault any step may fail.
 struct SessionResult {
@@ -78,34 +38,37 @@ inline void findDevices(int32_t listId, uint16_t winUsbProduct, uint16_t hidProd
 // (pipe 0x01 out, its pair in) and one 64-byte report through the HID
 // device, reads a descriptor and closes both. Results are only recorded:
 // under a fault, any of these may fail.
-inline void useDevices(JNIEnv* env, int32_t listId, int32_t winUsb, int32_t hid, size_t size, SessionResult* result) {
+inline void useDevices(FakeJvm& jvm, int32_t listId, int32_t winUsb, int32_t hid, size_t size, SessionResult* result) {
+    JNIEnv* env = jvm.env();
     if (winUsb >= 0 && TAMBERLYX_METHOD(usbOpenDevice)(env, nullptr, listId, winUsb) == Success) {
-        JavaArray out{std::vector<jbyte>(size)};
-        for (size_t i = 0; i < size; ++i) out.bytes[i] = static_cast<jbyte>(i * 7 + 3);
-        JavaArray in{std::vector<jbyte>(size, 0)};
+        std::vector<jbyte> pattern(size);
+        for (size_t i = 0; i < size; ++i) pattern[i] = static_cast<jbyte>(i * 7 + 3);
+        jbyteArray out = jvm.newByteArray(pattern);
+        jbyteArray in = jvm.newByteArray(std::vector<jbyte>(size, 0));
         jint length = static_cast<jint>(size);
-        if (TAMBERLYX_METHOD(usbWriteBulkPipe)(env, nullptr, listId, winUsb, 1, length, 500, java(out)) == length &&
-            TAMBERLYX_METHOD(usbReadBulkPipe)(env, nullptr, listId, winUsb, 1, length, 500, java(in)) == length)
-            result->bulkEchoed = in.bytes == out.bytes;
-        JavaArray descriptor{std::vector<jbyte>(18, 0)};
-        TAMBERLYX_METHOD(usbGetDeviceDescriptor)(env, nullptr, listId, winUsb, 1, 0, 18, java(descriptor));
+        if (TAMBERLYX_METHOD(usbWriteBulkPipe)(env, nullptr, listId, winUsb, 1, length, 500, out) == length &&
+            TAMBERLYX_METHOD(usbReadBulkPipe)(env, nullptr, listId, winUsb, 1, length, 500, in) == length)
+            result->bulkEchoed = jvm.bytesOf(in) == jvm.bytesOf(out);
+        jbyteArray descriptor = jvm.newByteArray(std::vector<jbyte>(18, 0));
+        TAMBERLYX_METHOD(usbGetDeviceDescriptor)(env, nullptr, listId, winUsb, 1, 0, 18, descriptor);
         TAMBERLYX_METHOD(usbCloseDevice)(env, nullptr, listId, winUsb);
     }
     if (hid >= 0 && TAMBERLYX_METHOD(usbOpenDevice)(env, nullptr, listId, hid) == Success) {
-        JavaArray report{std::vector<jbyte>(64)};
-        for (size_t i = 0; i < 64; ++i) report.bytes[i] = static_cast<jbyte>(i + 11);
-        JavaArray echoed{std::vector<jbyte>(64, 0)};
-        if (TAMBERLYX_METHOD(usbWriteInterruptPipe)(env, nullptr, listId, hid, 0, 64, 500, java(report)) == 65 &&
-            TAMBERLYX_METHOD(usbReadInterruptPipe)(env, nullptr, listId, hid, 0, 64, 500, java(echoed)) == 65)
-            result->hidEchoed = echoed.bytes == report.bytes;
-        JavaArray product{std::vector<jbyte>(32, 0)};
-        TAMBERLYX_METHOD(usbGetDeviceDescriptor)(env, nullptr, listId, hid, 3, 2, 32, java(product));
+        std::vector<jbyte> sent(64);
+        for (size_t i = 0; i < 64; ++i) sent[i] = static_cast<jbyte>(i + 11);
+        jbyteArray report = jvm.newByteArray(sent);
+        jbyteArray echoed = jvm.newByteArray(std::vector<jbyte>(64, 0));
+        if (TAMBERLYX_METHOD(usbWriteInterruptPipe)(env, nullptr, listId, hid, 0, 64, 500, report) == 65 &&
+            TAMBERLYX_METHOD(usbReadInterruptPipe)(env, nullptr, listId, hid, 0, 64, 500, echoed) == 65)
+            result->hidEchoed = jvm.bytesOf(echoed) == jvm.bytesOf(report);
+        jbyteArray product = jvm.newByteArray(std::vector<jbyte>(32, 0));
+        TAMBERLYX_METHOD(usbGetDeviceDescriptor)(env, nullptr, listId, hid, 3, 2, 32, product);
         TAMBERLYX_METHOD(usbCloseDevice)(env, nullptr, listId, hid);
     }
 }
 
 // The whole session over a fresh list of the vendor's devices.
-inline SessionResult runSession(JNIEnv* env, int32_t vendor, uint16_t winUsbProduct, uint16_t hidProduct,
+inline SessionResult runSession(FakeJvm& jvm, int32_t vendor, uint16_t winUsbProduct, uint16_t hidProduct,
                                 size_t size = 300) {
     SessionResult result;
     int32_t listId = DeviceListRegistry::create(vendor);
@@ -113,8 +76,8 @@ inline SessionResult runSession(JNIEnv* env, int32_t vendor, uint16_t winUsbProd
     result.listMade = true;
     int32_t winUsb = -1, hid = -1;
     findDevices(listId, winUsbProduct, hidProduct, &winUsb, &hid);
-    useDevices(env, listId, winUsb, hid, size, &result);
-    TAMBERLYX_METHOD(usbReleaseDeviceList)(env, nullptr, listId);
+    useDevices(jvm, listId, winUsb, hid, size, &result);
+    TAMBERLYX_METHOD(usbReleaseDeviceList)(jvm.env(), nullptr, listId);
     return result;
 }
 

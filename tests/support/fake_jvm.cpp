@@ -14,6 +14,7 @@ struct FakeJvm::Array : _jbyteArray {
 
 struct FakeJvm::String : _jstring {
     std::u16string text;
+    bool fromUtf8 = false;
 };
 
 // The interface functions, reached through the env pointer.
@@ -22,6 +23,10 @@ struct FakeJvmFunctions {
 
     static jbyte* JNICALL getByteArrayElements(JNIEnv* env, jbyteArray array, jboolean* isCopy) {
         FakeJvm& jvm = owner(env);
+        if (array == nullptr) {
+            ++jvm.faults_;
+            return nullptr;
+        }
         auto* fake = static_cast<FakeJvm::Array*>(array);
         size_t length = fake->bytes.size();
         std::unique_ptr<jbyte[]> block(new jbyte[length + 2 * kGuardBytes]);
@@ -31,12 +36,16 @@ struct FakeJvmFunctions {
         jvm.pins_.push_back({fake, std::move(block)});
         ++jvm.pinsTaken_;
         ++jvm.pinsOutstanding_;
-        if (isCopy != nullptr) *isCopy = JNI_TRUE;
+        if (isCopy != nullptr) {
+            *isCopy = JNI_TRUE;
+            ++jvm.copyFlagsAsked_;
+        }
         return elements;
     }
 
     static void JNICALL releaseByteArrayElements(JNIEnv* env, jbyteArray array, jbyte* elements, jint mode) {
         FakeJvm& jvm = owner(env);
+        jvm.releaseModes_.push_back(mode);
         auto* fake = static_cast<FakeJvm::Array*>(array);
         auto pin = std::find_if(jvm.pins_.begin(), jvm.pins_.end(), [&](const FakeJvm::Pin& p) {
             return p.array == fake && p.block.get() + kGuardBytes == elements;
@@ -58,7 +67,11 @@ struct FakeJvmFunctions {
         }
     }
 
-    static jsize JNICALL getArrayLength(JNIEnv*, jarray array) {
+    static jsize JNICALL getArrayLength(JNIEnv* env, jarray array) {
+        if (array == nullptr) {
+            ++owner(env).faults_;
+            return 0;
+        }
         return static_cast<jsize>(static_cast<FakeJvm::Array*>(static_cast<jbyteArray>(array))->bytes.size());
     }
 
@@ -92,6 +105,7 @@ struct FakeJvmFunctions {
             }
             string->text += unit;
         }
+        string->fromUtf8 = true;
         jstring result = string.get();
         owner(env).strings_.push_back(std::move(string));
         return result;
@@ -125,3 +139,5 @@ std::vector<jbyte> FakeJvm::bytesOf(jbyteArray array) const { return static_cast
 std::u16string FakeJvm::textOf(jstring text) const {
     return text == nullptr ? std::u16string() : static_cast<String*>(text)->text;
 }
+
+bool FakeJvm::madeFromUtf8(jstring text) const { return text != nullptr && static_cast<String*>(text)->fromUtf8; }
