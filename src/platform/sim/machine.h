@@ -24,6 +24,9 @@ namespace sim {
 // never names.
 constexpr uint32_t kErrorInvalidFunction = 1;
 constexpr uint32_t kErrorInvalidData = 13;
+// A driver's warning that its answer did not all fit (STATUS_BUFFER_OVERFLOW):
+// as a knob's error, the answer is still written and the call fails with it.
+constexpr uint32_t kErrorMoreData = 234;
 constexpr uint32_t kErrorInvalidUserBuffer = 1784;
 
 // Device speeds as the hub reports them (USB_DEVICE_SPEED).

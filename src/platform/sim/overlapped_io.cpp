@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/io_state.h"
+#include "platform/sim/machine.h"
 #include "platform/sim/scheduler.h"
 #include "platform/sim/sim_io.h"
 
@@ -25,6 +26,7 @@ uintptr_t statusFromError(uint32_t error) {
         case platform::kErrorHandleEof: return 0xC0000011;         // STATUS_END_OF_FILE
         case platform::kErrorSemTimeout: return 0xC00000B5;        // STATUS_IO_TIMEOUT
         case platform::kErrorDeviceNotConnected: return 0xC000009D;
+        case kErrorMoreData: return kStatusBufferOverflow;  // a warning: the data went back
         default: return 0xE0000000u | error;  // a customer status carrying the code
     }
 }
@@ -36,6 +38,7 @@ uint32_t errorFromStatus(uintptr_t status) {
         case 0xC0000011: return platform::kErrorHandleEof;
         case 0xC00000B5: return platform::kErrorSemTimeout;
         case 0xC000009D: return platform::kErrorDeviceNotConnected;
+        case kStatusBufferOverflow: return kErrorMoreData;
         default: return static_cast<uint32_t>(status & 0xFFFF);
     }
 }
