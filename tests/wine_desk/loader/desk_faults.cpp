@@ -1,6 +1,6 @@
 #include "desk_faults.h"
 
-#include <cstring>
+#include <optional>
 
 namespace desk {
 namespace {
@@ -35,11 +35,11 @@ uint32_t descriptorKey(unsigned type, unsigned index, unsigned language) {
 }
 
 void addDescriptor(std::vector<FaultItem>& out, uint32_t key, const sim::DescriptorAnswer& a) {
-    desk_fault fault{};
     if (a.failWith != 0 || a.bytesReturned) {
         addFault(out, DESK_ITEM_DESCRIPTOR_FAULT, key, a.failWith, std::nullopt, a.bytesReturned);
     } else if (a.bytesAfterFirstRead) {
         // The read counter lives in a fault record even when nothing fails.
+        desk_fault fault{};
         const auto* bytes = reinterpret_cast<const uint8_t*>(&fault);
         out.push_back({DESK_ITEM_DESCRIPTOR_FAULT, key, std::vector<uint8_t>(bytes, bytes + sizeof fault)});
     }
