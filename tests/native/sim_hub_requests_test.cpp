@@ -314,4 +314,49 @@ TEST_F(HubRequests, AnswersFailOrLieAsTheirKnobsSay) {
     platform::CloseHandle(hc);
 }
 
+// A failing call leaves the caller's count alone; a driver's warning
+// (ERROR_MORE_DATA) still copies its answer and writes the count, and the
+// call returns false with 234, as DeviceIoControl does with any status
+// that is no error.
+TEST_F(HubRequests, FailuresLeaveTheCountAloneAndWarningsReturnTheAnswer) {
+    sim::withMachine([](sim::Machine& m) {
+        sim::Port& port = m.controllers[0].rootHub.ports[0];
+        port.connectionInfoExError = platform::kErrorGenFailure;
+        port.driverKeyAnswer.failWith = sim::kErrorMoreData;
+        port.device->configurations[0].failWith = sim::kErrorMoreData;
+    });
+    std::vector<uint8_t> info(365, 0);
+    info[0] = 1;
+    uint32_t bytes = 0xDEAD;
+    EXPECT_FALSE(platform::DeviceIoControl(hub, platform::kIoctlUsbGetNodeConnectionInformationEx, info.data(), 365,
+                                           info.data(), 365, &bytes, nullptr));
+    EXPECT_EQ(bytes, 0xDEADu);
+
+    const std::string& key = controller.rootHub.ports[0].device->driverKey;
+    Answer name = connection(platform::kIoctlUsbGetNodeConnectionDriverkeyName, 1, 10 + 8 + 2 * (key.size() + 1));
+    EXPECT_FALSE(name.ok);
+    EXPECT_EQ(name.error, sim::kErrorMoreData);
+    EXPECT_EQ(name.bytes, 8 + 2 * (key.size() + 1));
+    EXPECT_EQ(textAt(name.buffer, 8), std::u16string(key.begin(), key.end()));
+
+    Answer config = descriptor(1, 0x0200, 0, 9, 9);
+    EXPECT_FALSE(config.ok);
+    EXPECT_EQ(config.error, sim::kErrorMoreData);
+    EXPECT_EQ(config.bytes, 21u);
+    EXPECT_EQ(config.buffer[13], 2) << "the configuration descriptor's type came back";
+
+    // With an OVERLAPPED, the warning is its status and the event is set.
+    platform::Handle event = platform::CreateEventW(nullptr, true, false, nullptr);
+    platform::Overlapped overlapped{};
+    overlapped.hEvent = event;
+    std::vector<uint8_t> buffer(21, 0);
+    std::memcpy(buffer.data(), descriptor(1, 0x0200, 0, 9, 9).buffer.data(), 12);
+    EXPECT_FALSE(platform::DeviceIoControl(hub, platform::kIoctlUsbGetDescriptorFromNodeConnection, buffer.data(), 21,
+                                           buffer.data(), 21, nullptr, &overlapped));
+    EXPECT_EQ(overlapped.Internal, 0x80000005u);
+    EXPECT_EQ(overlapped.InternalHigh, 21u);
+    EXPECT_EQ(platform::WaitForSingleObject(event, 0), platform::kWaitObject0);
+    platform::CloseHandle(event);
+}
+
 }  // namespace

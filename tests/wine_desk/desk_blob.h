@@ -12,7 +12,7 @@
 #include <stdint.h>
 
 #define DESK_BLOB_MAGIC 0x4b534544u /* "DESK" */
-#define DESK_BLOB_VERSION 1u
+#define DESK_BLOB_VERSION 2u
 #define DESK_BLOB_MAX_SIZE (16u << 20)
 #define DESK_MAX_NODES 4096u
 
@@ -82,8 +82,46 @@ enum desk_item_type {
     DESK_ITEM_POWER_INFO = 7,     /* key: the system state; a USB_POWER_INFO */
     DESK_ITEM_HID = 8,            /* the device's HID function: a desk_hid */
     DESK_ITEM_HID_STRING = 9,     /* key 1 manufacturer, 2 product, 3 serial number: UTF-16 */
-    DESK_ITEM_HID_REPORT_DESCRIPTOR = 10
+    DESK_ITEM_HID_REPORT_DESCRIPTOR = 10,
+    DESK_ITEM_FAULT = 11,            /* key: a desk_fault_key, its port or state in bits 8..15: a desk_fault */
+    DESK_ITEM_DESCRIPTOR_FAULT = 12, /* key: as DESK_ITEM_DESCRIPTOR: a desk_fault */
+    DESK_ITEM_DESCRIPTOR_LATER = 13  /* key: as DESK_ITEM_DESCRIPTOR: the bytes every read after the first sends */
 };
+
+/* What makes one answer fail or lie. status is the NTSTATUS the request
+ * completes with: 0 answers as usual; a warning (STATUS_BUFFER_OVERFLOW)
+ * still writes the answer; an error writes nothing. The lies replace what
+ * a complete answer reports. */
+enum desk_fault_flags {
+    DESK_LIE_ACTUAL_LENGTH = 1u << 0,
+    DESK_LIE_BYTES_RETURNED = 1u << 1
+};
+
+struct desk_fault {
+    uint32_t status;
+    uint32_t flags;
+    uint32_t actual_length;  /* DESK_LIE_ACTUAL_LENGTH: the ActualLength a name answer reports */
+    uint32_t bytes_returned; /* DESK_LIE_BYTES_RETURNED: the byte count of a complete answer */
+    uint32_t reads;          /* kept by the driver: how often a descriptor was read */
+};
+
+/* Which answer a DESK_ITEM_FAULT is about. Controllers: OPEN, DRIVER_KEY,
+ * ROOT_HUB_NAME, CONTROLLER_INFO, POWER_STATE (the system state in bits
+ * 8..15). Hubs (a root hub or a hub device): OPEN, NODE_INFO, and per port
+ * (the port in bits 8..15) CONNECTION_INFO_EX, CONNECTION_INFO, DRIVER_KEY,
+ * NODE_NAME. Other devices: OPEN. */
+enum desk_fault_key {
+    DESK_FAULT_OPEN = 1,
+    DESK_FAULT_DRIVER_KEY = 2,
+    DESK_FAULT_ROOT_HUB_NAME = 3,
+    DESK_FAULT_CONTROLLER_INFO = 4,
+    DESK_FAULT_POWER_STATE = 5,
+    DESK_FAULT_NODE_INFO = 6,
+    DESK_FAULT_CONNECTION_INFO_EX = 7,
+    DESK_FAULT_CONNECTION_INFO = 8,
+    DESK_FAULT_NODE_NAME = 9
+};
+#define DESK_FAULT_KEY(kind, port_or_state) ((uint32_t)(kind) | ((uint32_t)(port_or_state) & 0xffu) << 8)
 
 enum desk_hid_behaviour { DESK_HID_ECHO = 0, DESK_HID_SILENT = 1 };
 

@@ -15,7 +15,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
-benches=("" "$root"/java/test/benches/*.json)
+benches=("" "$root"/java/test/benches/*.json "$root"/tests/wine_desk/benches/failing_answers.json)
 for recording in "$root"/tests/import/recordings/*.expected; do
   name=$(basename "$recording" .expected)
   "$root/tests/wine/run_in_wine.sh" "$prefix" "$build/bin/tamberlyx_bench.exe" import-umockdev \

@@ -113,6 +113,20 @@ static const struct desk_item *find_item(uint32_t index, uint32_t type, uint32_t
 
 static const uint8_t *item_bytes(const struct desk_item *item) { return (const uint8_t *)(item + 1); }
 
+/* The fault the bench gives an answer of a node, or NULL. The record sits
+ * in the driver's own copy of the blob, so a descriptor's read counter can
+ * be kept in it. */
+static struct desk_fault *find_fault(uint32_t index, uint32_t type, uint32_t key) {
+    const struct desk_item *item = find_item(index, type, key);
+    if (!item || item->length != sizeof(struct desk_fault)) return NULL;
+    return (struct desk_fault *)item_bytes(item);
+}
+
+/* Whether a fault makes its request fail before anything is answered; a
+ * warning still answers. */
+static BOOLEAN fails(const struct desk_fault *fault) { return fault && NT_ERROR((NTSTATUS)fault->status); }
+static NTSTATUS status_of(const struct desk_fault *fault) { return fault ? (NTSTATUS)fault->status : STATUS_SUCCESS; }
+
 /* ---- plug and play ---------------------------------------------------- */
 
 static BOOLEAN is_hub(uint32_t index) {
@@ -419,22 +433,28 @@ static NTSTATUS driver_key(uint32_t index, WCHAR *out, uint32_t capacity, uint32
 
 /* A name answer: a fixed part ending in ActualLength, then the name. A
  * buffer that holds the fixed part and one character but not the whole
- * name gets ActualLength and the bare structure's size, as the USB stack
- * answers (IOCTL_USB_GET_NODE_CONNECTION_NAME: "returns the size needed in
- * ActualLength"). */
-static NTSTATUS answer_name(struct request *r, uint32_t fixed, const WCHAR *name, uint32_t length) {
+ * name gets ActualLength and the bare structure's size, and the request
+ * still succeeds (IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME, status
+ * block: IoStatus.Information is sizeof(USB_NODE_CONNECTION_DRIVERKEY_NAME)
+ * when the buffer cannot hold the whole answer; the other name requests
+ * share the layout). A fault fails the request, or lies about ActualLength
+ * or the count of a complete answer; a warning answers all the same. */
+static NTSTATUS answer_name(struct request *r, uint32_t fixed, const WCHAR *name, uint32_t length,
+                            const struct desk_fault *fault) {
     uint32_t actual = fixed + (length + 1) * sizeof(WCHAR);
+    if (fails(fault)) return status_of(fault);
     if (r->out_size < fixed + sizeof(WCHAR)) return STATUS_BUFFER_TOO_SMALL;
-    *(uint32_t *)(r->buffer + fixed - 4) = actual;
+    *(uint32_t *)(r->buffer + fixed - 4) =
+        fault && (fault->flags & DESK_LIE_ACTUAL_LENGTH) ? fault->actual_length : actual;
     if (r->out_size < actual) {
         uint32_t structure = (fixed + sizeof(WCHAR) + 3u) & ~3u;
         r->information = structure < r->out_size ? structure : r->out_size;
-        return STATUS_SUCCESS;
+        return status_of(fault);
     }
     RtlCopyMemory(r->buffer + fixed, name, length * sizeof(WCHAR));
     *(WCHAR *)(r->buffer + fixed + length * sizeof(WCHAR)) = 0;
-    r->information = actual;
-    return STATUS_SUCCESS;
+    r->information = fault && (fault->flags & DESK_LIE_BYTES_RETURNED) ? fault->bytes_returned : actual;
+    return status_of(fault);
 }
 
 /* The hub name of a node: its hub interface's link, without "\\??\\". */
@@ -469,19 +489,23 @@ static NTSTATUS controller_request(uint32_t index, uint32_t code, struct request
     uint32_t length;
     const WCHAR *name;
     switch (code) {
-    case IOCTL_GET_HCD_DRIVERKEY_NAME:
+    case IOCTL_GET_HCD_DRIVERKEY_NAME: {
+        const struct desk_fault *fault = find_fault(index, DESK_ITEM_FAULT, DESK_FAULT_DRIVER_KEY);
+        if (fails(fault)) return status_of(fault);
         if (driver_key(index, key, 256, &length)) return STATUS_INVALID_PARAMETER;
-        return answer_name(r, 4, key, length);
+        return answer_name(r, 4, key, length, fault);
+    }
     case IOCTL_USB_GET_ROOT_HUB_NAME:
         if (child_of_kind(index, DESK_ROOT_HUB) < 0 || !hub_name((uint32_t)child_of_kind(index, DESK_ROOT_HUB), &name, &length)) {
             name = L"";
             length = 0;
         }
-        return answer_name(r, 4, name, length);
+        return answer_name(r, 4, name, length, find_fault(index, DESK_ITEM_FAULT, DESK_FAULT_ROOT_HUB_NAME));
     case IOCTL_USB_USER_REQUEST: {
         USBUSER_REQUEST_HEADER *header = (USBUSER_REQUEST_HEADER *)r->buffer;
         uint32_t room = r->in_size < r->out_size ? r->in_size : r->out_size;
         const struct desk_item *item;
+        const struct desk_fault *fault;
         if (r->in_size < sizeof(*header) || r->out_size < sizeof(*header)) return STATUS_BUFFER_TOO_SMALL;
         r->information = sizeof(*header);
         if (header->RequestBufferLength > room || header->RequestBufferLength < sizeof(*header)) {
@@ -494,6 +518,11 @@ static NTSTATUS controller_request(uint32_t index, uint32_t code, struct request
                 header->UsbUserStatusCode = UsbUserBufferTooSmall;
                 header->ActualBufferLength = sizeof(USBUSER_CONTROLLER_INFO_0);
                 return STATUS_SUCCESS;
+            }
+            fault = find_fault(index, DESK_ITEM_FAULT, DESK_FAULT_CONTROLLER_INFO);
+            if (fault && fault->status) {
+                r->information = 0;
+                return status_of(fault);
             }
             item = find_item(index, DESK_ITEM_CONTROLLER_INFO, 0);
             if (!item || item->length != sizeof(USB_CONTROLLER_INFO_0)) return STATUS_UNSUCCESSFUL;
@@ -513,6 +542,11 @@ static NTSTATUS controller_request(uint32_t index, uint32_t code, struct request
                 header->UsbUserStatusCode = UsbUserInvalidParameter;
                 header->ActualBufferLength = 0;
                 return STATUS_SUCCESS;
+            }
+            fault = find_fault(index, DESK_ITEM_FAULT, DESK_FAULT_KEY(DESK_FAULT_POWER_STATE, state));
+            if (fault && fault->status) {
+                r->information = 0;
+                return status_of(fault);
             }
             RtlCopyMemory(&power->PowerInformation, item_bytes(item), item->length);
             power->PowerInformation.SystemState = state;
@@ -567,6 +601,8 @@ static NTSTATUS hub_request(uint32_t index, uint32_t code, struct request *r) {
         USB_NODE_INFORMATION *info = (USB_NODE_INFORMATION *)r->buffer;
         USB_HUB_DESCRIPTOR *d = &info->u.HubInformation.HubDescriptor;
         uint32_t ports = hub->port_count > 255 ? 255 : hub->port_count;
+        const struct desk_fault *fault = find_fault(index, DESK_ITEM_FAULT, DESK_FAULT_NODE_INFO);
+        if (fault && fault->status) return status_of(fault);
         if (r->out_size < sizeof(*info)) return STATUS_BUFFER_TOO_SMALL;
         RtlZeroMemory(info, sizeof(*info));
         info->NodeType = UsbHub;
@@ -590,7 +626,13 @@ static NTSTATUS hub_request(uint32_t index, uint32_t code, struct request *r) {
     case IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX: {
         USB_NODE_CONNECTION_INFORMATION_EX *info = (USB_NODE_CONNECTION_INFORMATION_EX *)r->buffer;
         uint32_t room, pipes = 0;
+        const struct desk_fault *fault = find_fault(
+            index, DESK_ITEM_FAULT,
+            DESK_FAULT_KEY(code == IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX ? DESK_FAULT_CONNECTION_INFO_EX
+                                                                                : DESK_FAULT_CONNECTION_INFO,
+                           port));
         if (r->out_size < fixed) return STATUS_BUFFER_TOO_SMALL;
+        if (fault && fault->status) return status_of(fault);
         room = (r->out_size - fixed) / sizeof(USB_PIPE_INFO);
         RtlZeroMemory(info, fixed);
         info->ConnectionIndex = port;
@@ -614,16 +656,20 @@ static NTSTATUS hub_request(uint32_t index, uint32_t code, struct request *r) {
     case IOCTL_USB_GET_NODE_CONNECTION_NAME: {
         const WCHAR *name = L"";
         uint32_t length = 0;
-        if (child < 0) return STATUS_DEVICE_NOT_CONNECTED;
-        if (nodes[child].node->flags & DESK_FLAG_HUB) hub_name((uint32_t)child, &name, &length);
-        return answer_name(r, 8, name, length);
+        const struct desk_fault *fault = find_fault(index, DESK_ITEM_FAULT, DESK_FAULT_KEY(DESK_FAULT_NODE_NAME, port));
+        /* A port with a fault answers as the fault says, a device on it or not. */
+        if (child < 0 && !(fault && fault->status)) return STATUS_DEVICE_NOT_CONNECTED;
+        if (child >= 0 && (nodes[child].node->flags & DESK_FLAG_HUB)) hub_name((uint32_t)child, &name, &length);
+        return answer_name(r, 8, name, length, fault);
     }
     case IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME: {
         WCHAR key[256];
         uint32_t length;
+        const struct desk_fault *fault = find_fault(index, DESK_ITEM_FAULT, DESK_FAULT_KEY(DESK_FAULT_DRIVER_KEY, port));
+        if (fails(fault)) return status_of(fault);
         if (child < 0) return STATUS_DEVICE_NOT_CONNECTED;
         if (driver_key((uint32_t)child, key, 256, &length)) return STATUS_INVALID_PARAMETER;
-        return answer_name(r, 8, key, length);
+        return answer_name(r, 8, key, length, fault);
     }
     case IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION: {
         USB_DESCRIPTOR_REQUEST *request = (USB_DESCRIPTOR_REQUEST *)r->buffer;
@@ -631,6 +677,7 @@ static NTSTATUS hub_request(uint32_t index, uint32_t code, struct request *r) {
         const uint8_t *bytes;
         uint32_t length, type, key;
         const struct desk_item *item;
+        struct desk_fault *fault = NULL;
         if (r->in_size < header || r->out_size < header) return STATUS_BUFFER_TOO_SMALL;
         if (child < 0 || nodes[child].node->connection_status != DeviceConnected) return STATUS_DEVICE_NOT_CONNECTED;
         type = request->SetupPacket.wValue >> 8;
@@ -640,6 +687,16 @@ static NTSTATUS hub_request(uint32_t index, uint32_t code, struct request *r) {
         if (item) {
             bytes = item_bytes(item);
             length = item->length;
+            fault = find_fault((uint32_t)child, DESK_ITEM_DESCRIPTOR_FAULT, key);
+            if (fails(fault)) return status_of(fault);
+            /* A descriptor that changes after its first read. */
+            if (fault && InterlockedIncrement((LONG *)&fault->reads) > 1) {
+                const struct desk_item *later = find_item((uint32_t)child, DESK_ITEM_DESCRIPTOR_LATER, key);
+                if (later) {
+                    bytes = item_bytes(later);
+                    length = later->length;
+                }
+            }
         } else if (type == 1 && (request->SetupPacket.wValue & 0xff) == 0) {
             bytes = nodes[child].node->device_descriptor;
             length = sizeof(nodes[child].node->device_descriptor);
@@ -651,8 +708,8 @@ static NTSTATUS hub_request(uint32_t index, uint32_t code, struct request *r) {
         if (length > request->SetupPacket.wLength) length = request->SetupPacket.wLength;
         if (length > r->out_size - header) length = r->out_size - header;
         RtlCopyMemory(request->Data, bytes, length);
-        r->information = header + length;
-        return STATUS_SUCCESS;
+        r->information = fault && (fault->flags & DESK_LIE_BYTES_RETURNED) ? fault->bytes_returned : header + length;
+        return status_of(fault);
     }
     default:
         return STATUS_INVALID_DEVICE_REQUEST;
@@ -750,7 +807,12 @@ static NTSTATUS WINAPI dispatch_ioctl(DEVICE_OBJECT *device, IRP *irp) {
         status = hub_request(ext->node, code, &r);
     else
         status = STATUS_INVALID_DEVICE_REQUEST;
-    irp->IoStatus.Information = status == STATUS_SUCCESS ? r.information : 0;
+    /* The output of any status that is no error goes back; a count beyond
+     * the request's buffer is cut to it, since the I/O manager copies that
+     * many bytes out of the buffer. */
+    if (r.information > r.in_size && r.information > r.out_size)
+        r.information = r.in_size > r.out_size ? r.in_size : r.out_size;
+    irp->IoStatus.Information = NT_ERROR(status) ? 0 : r.information;
     irp->IoStatus.Status = status;
     IoCompleteRequest(irp, IO_NO_INCREMENT);
     return status;
@@ -795,11 +857,17 @@ static NTSTATUS WINAPI dispatch_internal_ioctl(DEVICE_OBJECT *device, IRP *irp) 
     return status;
 }
 
+/* Opening a node fails when the bench says so; closing always succeeds. */
 static NTSTATUS WINAPI dispatch_create_close(DEVICE_OBJECT *device, IRP *irp) {
-    (void)device;
-    irp->IoStatus.Status = STATUS_SUCCESS;
+    struct desk_ext *ext = device->DeviceExtension;
+    NTSTATUS status = STATUS_SUCCESS;
+    if (IoGetCurrentIrpStackLocation(irp)->MajorFunction == IRP_MJ_CREATE && !ext->is_fdo) {
+        const struct desk_fault *fault = find_fault(ext->node, DESK_ITEM_FAULT, DESK_FAULT_OPEN);
+        if (fails(fault)) status = status_of(fault);
+    }
+    irp->IoStatus.Status = status;
     IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return STATUS_SUCCESS;
+    return status;
 }
 
 static NTSTATUS WINAPI add_device(DRIVER_OBJECT *driver, DEVICE_OBJECT *pdo) {

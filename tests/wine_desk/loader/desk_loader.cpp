@@ -16,6 +16,7 @@
 // macro, which the records use as a member name.
 #include "../desk_blob.h"
 #include "desk_control.h"
+#include "desk_faults.h"
 #include "desk_infs.h"
 #include "desk_nodes.h"
 #include "platform/sim/model/bench.h"
@@ -135,6 +136,9 @@ int load(const std::string& benchPath) {
     if (benchPath.empty()) machine = sim::defaultBench();
     else if (!sim::loadBenchFile(benchPath, &machine, &error)) return fail(error, 0);
     std::vector<desk::DeskNode> nodes = desk::deskNodes(machine);
+    // Faults a driver cannot serve are answered as usual: say which.
+    for (const std::string& fault : desk::unservedFaults(machine))
+        std::fprintf(stderr, "desk_loader: not served over the desk, answered as usual: %s\n", fault.c_str());
 
     // The device nodes' INF files, and the pass-through driver under every
     // service name they use.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "desk_faults.h"
 #include "platform/sim/model/text.h"
 
 namespace desk {
@@ -229,6 +230,7 @@ std::vector<uint8_t> machineBlob(const std::vector<DeskNode>& nodes) {
         addTexts(items, DESK_ITEM_HARDWARE_IDS, n.hardwareIds());
         if (!n.compatibleIds().empty()) addTexts(items, DESK_ITEM_COMPATIBLE_IDS, n.compatibleIds());
         if (n.kind == DESK_DEVICE) addDescriptors(items, *n.device);
+        for (const FaultItem& fault : faultItems(n)) addItem(items, fault.type, fault.key, fault.bytes.data(), fault.bytes.size());
         // The device's own HID function; further ones would need a node each.
         if (n.kind == DESK_DEVICE && !n.device->hidInterfaces.empty()) addHid(items, n.device->hidInterfaces[0]);
         if (n.kind == DESK_CONTROLLER) {

@@ -120,7 +120,8 @@ uint32_t answerConnectionName(const Hub& hub, bool driverKey, BufferedRequest& r
     const Port* port = portOf(hub, request.input<uint32_t>());
     if (port == nullptr) return platform::kErrorInvalidParameter;
     if (driverKey) {
-        if (port->driverKeyAnswer.failWith != 0) return port->driverKeyAnswer.failWith;
+        uint32_t failWith = port->driverKeyAnswer.failWith;
+        if (failWith != 0 && failWith != kErrorMoreData) return failWith;
         if (!port->device) return platform::kErrorDeviceNotConnected;
         if (port->device->driverKey.empty()) return platform::kErrorInvalidParameter;
         return answerName(request, 8, port->device->driverKey, port->driverKeyAnswer);
@@ -171,7 +172,7 @@ uint32_t answerDescriptor(Hub& hub, BufferedRequest& request) {
     const std::vector<uint8_t>* bytes = nullptr;
     DescriptorAnswer* answer = descriptorFor(d, type, index, header.SetupPacket.wIndex);
     if (answer != nullptr) {
-        if (answer->failWith != 0) return answer->failWith;
+        if (answer->failWith != 0 && answer->failWith != kErrorMoreData) return answer->failWith;
         bytes = answer->reads > 0 && answer->bytesAfterFirstRead ? &*answer->bytesAfterFirstRead : &answer->bytes;
         ++answer->reads;
     } else if (type == 1 && index == 0) {
@@ -190,7 +191,7 @@ uint32_t answerDescriptor(Hub& hub, BufferedRequest& request) {
     request.write(kHeaderSize, bytes->data(), count);
     uint32_t actual = kHeaderSize + static_cast<uint32_t>(count);
     request.bytesReturned = answer != nullptr && answer->bytesReturned ? *answer->bytesReturned : actual;
-    return 0;
+    return answer != nullptr ? answer->failWith : 0;  // 0, or the warning ERROR_MORE_DATA
 }
 
 }  // namespace

@@ -16,6 +16,10 @@ class FileObject;
 // NTSTATUS of a request still running, as the system leaves it in
 // OVERLAPPED.Internal.
 constexpr uintptr_t kStatusPending = 0x103;
+// The warning a driver answers when the caller's buffer held only part of a
+// variable-length answer; the caller sees ERROR_MORE_DATA (Wine
+// dlls/ntdll/error.c maps one to the other).
+constexpr uintptr_t kStatusBufferOverflow = 0x80000005;
 
 struct IoState {
     std::mutex lock;  // guards every request and the OVERLAPPED fields it writes
@@ -31,9 +35,10 @@ std::vector<std::shared_ptr<IoRequest>> askCancel(const FileObject* file, bool c
 // What ReadFile, WriteFile and DeviceIoControl write into an OVERLAPPED
 // first of all: STATUS_PENDING and no bytes.
 void markPending(platform::Overlapped* overlapped);
-// A request that succeeded while its call ran: status and count written,
-// its event (if any) signalled.
-void completeAtOnce(platform::Overlapped* overlapped, uint32_t transferred);
+// A request that ended while its call ran with no error (success, or a
+// warning such as ERROR_MORE_DATA): status and count written, its event (if
+// any) signalled.
+void completeAtOnce(platform::Overlapped* overlapped, uint32_t transferred, uint32_t warning = 0);
 // Hands a request marked for cancelling to the file's endpoint.
 void cancelOn(FileObject& file, const std::shared_ptr<IoRequest>& request);
 

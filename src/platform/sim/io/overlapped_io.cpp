@@ -11,6 +11,7 @@
 #include "platform/sim/io/handles.h"
 #include "platform/sim/io/io_state.h"
 #include "platform/sim/io/scheduler.h"
+#include "platform/sim/model/error_codes.h"
 
 namespace sim {
 
@@ -26,6 +27,7 @@ uintptr_t statusFromError(uint32_t error) {
         case platform::kErrorHandleEof: return 0xC0000011;         // STATUS_END_OF_FILE
         case platform::kErrorSemTimeout: return 0xC00000B5;        // STATUS_IO_TIMEOUT
         case platform::kErrorDeviceNotConnected: return 0xC000009D;
+        case kErrorMoreData: return kStatusBufferOverflow;  // a warning: the data went back
         default: return 0xE0000000u | error;  // a customer status carrying the code
     }
 }
@@ -37,6 +39,7 @@ uint32_t errorFromStatus(uintptr_t status) {
         case 0xC0000011: return platform::kErrorHandleEof;
         case 0xC00000B5: return platform::kErrorSemTimeout;
         case 0xC000009D: return platform::kErrorDeviceNotConnected;
+        case kStatusBufferOverflow: return kErrorMoreData;
         default: return static_cast<uint32_t>(status & 0xFFFF);
     }
 }

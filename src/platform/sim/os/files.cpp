@@ -122,10 +122,10 @@ void markPending(platform::Overlapped* overlapped) {
     overlapped->InternalHigh = 0;
 }
 
-void completeAtOnce(platform::Overlapped* overlapped, uint32_t transferred) {
+void completeAtOnce(platform::Overlapped* overlapped, uint32_t transferred, uint32_t warning) {
     {
         std::lock_guard<std::mutex> guard(ioState().lock);
-        overlapped->Internal = 0;
+        overlapped->Internal = statusFromError(warning);
         overlapped->InternalHigh = transferred;
     }
     if (overlapped->hEvent == nullptr) return;

@@ -68,16 +68,24 @@ SharingRules sharingRulesOf(const Target& target) {
     switch (target.kind) {
         case TargetKind::Controller:
         case TargetKind::Hub:
-            // The host controller and hub drivers do not check share modes:
-            // any number of programs open them at once for their I/O controls
-            // (Microsoft Learn, IOCTL_USB_GET_ROOT_HUB_NAME and the hub I/O
-            // controls of usbioctl.h).
+            // Share modes bind only where the driver checks them: the I/O
+            // manager leaves that to file systems and highest-level drivers
+            // that call IoCheckShareAccess (Microsoft Learn,
+            // IoCheckShareAccess), and a device that is not exclusive takes
+            // any number of opens. Wine's server hands the share mode to the
+            // driver's create request and checks none itself
+            // (server/device.c, device_open_file), so the Wine desk's hubs
+            // and controllers take every open as here.
             rules.ignored = true;
             break;
         case TargetKind::Device:
-            // "WinUSB does not support multiple simultaneous handles" (Microsoft
-            // Learn, WinUSB Functions): a second open is refused with
-            // ERROR_ACCESS_DENIED whatever either asked to share.
+            // "WinUSB functions allow one application at a time to
+            // communicate with the device" (Microsoft Learn, "Windows desktop
+            // app for a USB device"); the I/O manager refuses a second handle
+            // to an exclusive device with STATUS_ACCESS_DENIED, error 5,
+            // whatever either asked to share (Microsoft Learn, "Specifying
+            // Exclusive Access to Device Objects": "only one handle to the
+            // device can be open at a time").
             rules.exclusive = drivenByWinUsb(*target.device);
             rules.held = target.device->heldOpen;
             break;
@@ -222,7 +230,10 @@ bool DeviceIoControl(Handle device, uint32_t code, void* inBuffer, uint32_t inSi
         summary += " port=" + std::to_string(port);
     }
     summary += " in=" + std::to_string(inSize) + " out=" + std::to_string(outSize);
-    if (bytesReturned != nullptr) *bytesReturned = 0;
+    // A failing call leaves *bytesReturned as the caller had it: the count
+    // is written only for a status that is no error (Wine
+    // dlls/kernelbase/file.c DeviceIoControl: "if (returned &&
+    // !NT_ERROR(status)) *returned = piosb->Information").
     if (sim::failHere("DeviceIoControl", summary)) return false;
     if (!open) {
         SetLastError(kErrorInvalidHandle);
@@ -253,16 +264,29 @@ bool DeviceIoControl(Handle device, uint32_t code, void* inBuffer, uint32_t inSi
             error = sim::kErrorInvalidFunction;
         }
     }
-    if (error != 0) {
+    // ERROR_MORE_DATA is the driver's warning STATUS_BUFFER_OVERFLOW: its
+    // answer still goes back, and the call then fails with 234 (the I/O
+    // manager copies the output of any status that is no error, Wine
+    // dlls/ntoskrnl.exe/ntoskrnl.c dispatch_irp_completion; DeviceIoControl
+    // writes the count and returns FALSE for a status that is no success,
+    // dlls/kernelbase/file.c; dlls/ntdll/error.c maps the status to 234).
+    bool warning = error == sim::kErrorMoreData;
+    if (error != 0 && !warning) {
         SetLastError(error);
         return false;
     }
     // What the driver says it returned is reported as it is; what is copied
-    // back never exceeds the output buffer.
+    // back never exceeds the output buffer (Wine server/device.c
+    // set_irp_result cuts the data at the caller's output size).
     uint32_t copy = request.bytesReturned < outSize ? request.bytesReturned : outSize;
     if (copy != 0) std::memcpy(outBuffer, request.system.data(), copy);
     if (bytesReturned != nullptr) *bytesReturned = request.bytesReturned;
-    if (overlapped != nullptr) sim::completeAtOnce(overlapped, request.bytesReturned);
+    if (overlapped != nullptr)
+        sim::completeAtOnce(overlapped, request.bytesReturned, warning ? error : 0);
+    if (warning) {
+        SetLastError(error);
+        return false;
+    }
     return true;
 }
 
