@@ -1,4 +1,4 @@
-// What the list operations cost over desks of 1 to 500 devices: a whole
+// What the list operations cost over machines of 1 to 500 devices: a whole
 // walk (list made and released), an update that finds nothing changed, and
 // an update that finds a device gone or come together with reading the
 // change record. Platform calls are counted once per case through the call
@@ -36,7 +36,7 @@ void walkOnce() {
 void BM_Walk(benchmark::State& state) {
     int devices = static_cast<int>(state.range(0));
     releaseWalkState();
-    sim::installMachine(benchdesk::deskOf(devices));
+    sim::installMachine(perfmachines::machineOf(devices));
     double calls = callsOf(walkOnce);
     for (auto _ : state) walkOnce();
     setCounters(state, devices, calls);
@@ -47,7 +47,7 @@ BENCHMARK(BM_Walk)->Arg(1)->Arg(10)->Arg(100)->Arg(500)->Unit(benchmark::kMicros
 void BM_UpdateUnchanged(benchmark::State& state) {
     int devices = static_cast<int>(state.range(0));
     releaseWalkState();
-    sim::installMachine(benchdesk::deskOf(devices));
+    sim::installMachine(perfmachines::machineOf(devices));
     int32_t listId = DeviceListRegistry::create(0xFFFF);
     double calls = callsOf([listId] { DeviceListRegistry::update(listId); });
     for (auto _ : state) benchmark::DoNotOptimize(DeviceListRegistry::update(listId));
@@ -62,9 +62,9 @@ BENCHMARK(BM_UpdateUnchanged)->Arg(10)->Arg(100)->Arg(500)->Unit(benchmark::kMic
 void BM_UpdateWithChange(benchmark::State& state) {
     int devices = static_cast<int>(state.range(0));
     releaseWalkState();
-    sim::Machine desk = benchdesk::deskOf(devices);
-    sim::Device first = *sim::findDevice(desk, benchdesk::kVendor, 1);
-    sim::installMachine(desk);
+    sim::Machine machine = perfmachines::machineOf(devices);
+    sim::Device first = *sim::findDevice(machine, perfmachines::kVendor, 1);
+    sim::installMachine(machine);
     int32_t listId = DeviceListRegistry::create(0xFFFF);
     const std::vector<uint32_t> port = {0, 1, 1};
     bool plugged = true;

@@ -1,17 +1,17 @@
-// Simulated desks of a chosen size for the benchmarks.
+// Simulated machines of a chosen size for the benchmarks.
 #pragma once
 
 #include <string>
 
 #include "platform/sim/model/machine_builder.h"
 
-namespace benchdesk {
+namespace perfmachines {
 
 constexpr uint16_t kVendor = 0x1A2B;
 
 // n devices on external hubs of four ports below one root hub, WinUSB and
 // HID devices in turn (odd product ids WinUSB, even ones HID).
-inline sim::Machine deskOf(int n) {
+inline sim::Machine machineOf(int n) {
     int hubs = (n + 3) / 4;
     sim::HubBuilder root(static_cast<uint8_t>(hubs + 1));
     for (int hub = 0; hub < hubs; ++hub) {
@@ -31,4 +31,4 @@ inline sim::Machine deskOf(int n) {
     return sim::MachineBuilder().controller(sim::ControllerBuilder().rootHub(root)).build();
 }
 
-}  // namespace benchdesk
+}  // namespace perfmachines

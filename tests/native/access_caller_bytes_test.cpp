@@ -5,7 +5,7 @@
 
 #include <functional>
 
-using namespace accesstest;
+using namespace testsupport;
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-using namespace accesstest;
+using namespace testsupport;
 
 namespace {
 

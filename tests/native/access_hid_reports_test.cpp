@@ -6,7 +6,7 @@
 
 #include <thread>
 
-using namespace accesstest;
+using namespace testsupport;
 
 namespace {
 

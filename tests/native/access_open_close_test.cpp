@@ -7,7 +7,7 @@
 #include "platform/usb_requests.h"
 #include "session/initialization.h"
 
-using namespace accesstest;
+using namespace testsupport;
 
 namespace {
 

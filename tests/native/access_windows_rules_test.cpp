@@ -9,7 +9,7 @@
 #include "platform/sim/control/sim_control.h"
 #include "platform/usb_requests.h"
 
-using namespace accesstest;
+using namespace testsupport;
 
 namespace {
 

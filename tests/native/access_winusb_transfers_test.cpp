@@ -5,7 +5,7 @@
 
 #include <thread>
 
-using namespace accesstest;
+using namespace testsupport;
 
 namespace {
 

@@ -78,7 +78,7 @@ void recordDevice(std::ofstream& out, const std::string& path, const std::string
 }
 
 TEST_F(BenchImport, KeyboardBehindThreeHubsListsAloneAsASupportedHidDevice) {
-    std::ofstream out(dir_ / "desk.umockdev", std::ios::binary);
+    std::ofstream out(dir_ / "machine.umockdev", std::ios::binary);
     out << "P: /devices/pci0000:00/0000:00:14.0\nE: SUBSYSTEM=pci\nA: vendor=0x8086\\n\nA: device=0xa36d\\n\n"
            "A: subsystem_vendor=0x1028\\n\nA: subsystem_device=0x0869\\n\nA: revision=0x10\\n\n\n";
     std::string hub = "/devices/pci0000:00/0000:00:14.0/usb1";
@@ -106,7 +106,7 @@ TEST_F(BenchImport, KeyboardBehindThreeHubsListsAloneAsASupportedHidDevice) {
     out.close();
 
     std::string bench, error;
-    ASSERT_TRUE(bench_tool::importUmockdev((dir_ / "desk.umockdev").string(), &bench, &error)) << error;
+    ASSERT_TRUE(bench_tool::importUmockdev((dir_ / "machine.umockdev").string(), &bench, &error)) << error;
     // The escaped backslash and the attributes' newlines are undone; the HID
     // interface declares 8-byte input reports, which take a report id byte
     // besides.

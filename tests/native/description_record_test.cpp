@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "device_list_fake_walk.h"
+#include "fake_walk_fixture.h"
 #include "fake_jvm.h"
 #include "jni/description_record.h"
 #include "jni/exports.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/status_code.h"
-#include "device_list_fake_walk.h"
+#include "fake_walk_fixture.h"
 #include "jni/exports.h"
 #include "session/open_device_table.h"
 
@@ -37,18 +37,18 @@ TEST_F(DeviceListRegistryTest, IdsAreNeverReusedAndOnlyTheLow16BitsOfTheFilterCo
     ASSERT_GE(all, 0);
     const int32_t acme = create(0x1234);
     EXPECT_EQ(acme, all + 1) << "0xFFFF lists every vendor but matches only the filter 0xFFFF";
-    EXPECT_EQ(fake_walk::state().calls, 2);
+    EXPECT_EQ(testsupport::state().calls, 2);
 
     EXPECT_EQ(create(0xFFFF), all);
     EXPECT_EQ(create(0x11234), acme);
-    EXPECT_EQ(fake_walk::state().calls, 2) << "an existing list is handed out without a walk";
-    EXPECT_EQ(fake_walk::state().filtersSeen, (std::vector<uint16_t>{0xFFFF, 0x1234}));
+    EXPECT_EQ(testsupport::state().calls, 2) << "an existing list is handed out without a walk";
+    EXPECT_EQ(testsupport::state().filtersSeen, (std::vector<uint16_t>{0xFFFF, 0x1234}));
 
     EXPECT_EQ(release(acme), Success);
     const int32_t again = create(0x1234);
     EXPECT_EQ(again, acme + 1) << "a released id is never handed out again";
-    EXPECT_EQ(fake_walk::state().calls, 3);
-    EXPECT_EQ(fake_walk::state().filtersSeen.back(), 0x1234);
+    EXPECT_EQ(testsupport::state().calls, 3);
+    EXPECT_EQ(testsupport::state().filtersSeen.back(), 0x1234);
 }
 
 TEST_F(DeviceListRegistryTest, UnknownListsAndAnEmptyRegistryAreReported) {
@@ -58,7 +58,7 @@ TEST_F(DeviceListRegistryTest, UnknownListsAndAnEmptyRegistryAreReported) {
     EXPECT_EQ(update(id + 1000), ListNotFound);
     EXPECT_EQ(DeviceListRegistry::release(id + 1000), ListNotFound);
     EXPECT_EQ(DeviceListRegistry::release(-5), ListNotFound);
-    EXPECT_EQ(fake_walk::state().calls, 1);
+    EXPECT_EQ(testsupport::state().calls, 1);
     EXPECT_EQ(release(id), Success);
     EXPECT_EQ(release(id), NoLists);
     EXPECT_EQ(countOf(id), 0);
@@ -219,18 +219,18 @@ TEST_F(DeviceListRegistryTest, AnOpenTwinKeepsItsEntryAndPathsWhileTheOtherComes
 }
 
 TEST_F(DeviceListRegistryTest, AWalkWithoutResultLeavesTheListAsItWas) {
-    fake_walk::state().yieldNothing = true;
+    testsupport::state().yieldNothing = true;
     const int32_t empty = create(0x1234);
     ASSERT_GE(empty, 0);
     EXPECT_EQ(countOf(empty), 0);
     EXPECT_EQ(update(empty), Success);
 
-    fake_walk::state().yieldNothing = false;
+    testsupport::state().yieldNothing = false;
     attach({device("A", "1", "pa")});
     EXPECT_EQ(update(empty), Success);
     ASSERT_EQ(countOf(empty), 1);
 
-    fake_walk::state().yieldNothing = true;
+    testsupport::state().yieldNothing = true;
     EXPECT_EQ(update(empty), Success);
     EXPECT_EQ(entryAt(empty, 0)->present, 1) << "no walk says nothing about the device";
     EXPECT_EQ(findChange(empty, 0), nullptr);
@@ -244,7 +244,7 @@ TEST_F(DeviceListRegistryTest, NoIdIsHandedOutWithoutAListBehindIt) {
     sim::failNthCall("HeapAlloc", 2, platform::kErrorNotEnoughMemory);
     EXPECT_EQ(create(0x2222), DeviceListRegistry::kNoListMade);
     EXPECT_EQ(sim::faultsHit(), 2u);
-    EXPECT_EQ(fake_walk::state().calls, 1);
+    EXPECT_EQ(testsupport::state().calls, 1);
     EXPECT_EQ(countOf(first + 1), 0);
     EXPECT_EQ(update(first + 1), ListNotFound);
 
@@ -256,12 +256,12 @@ TEST_F(DeviceListRegistryTest, DevicesThatCannotBeCopiedAreLeftOutWithoutGapsOrL
     attach({device("A", "1", "pa"), device("B", "2", "pb"), device("C", "3", "pc")});
     // The registry's first entry record fails, and of the next entry the
     // second text copy.
-    fake_walk::state().beforeReturn = [] {
+    testsupport::state().beforeReturn = [] {
         sim::failNthCall("HeapAlloc", 1, platform::kErrorNotEnoughMemory);
         sim::failNthCall("malloc", 2, platform::kErrorNotEnoughMemory);
     };
     const int32_t id = create(0x1234);
-    fake_walk::state().beforeReturn = nullptr;
+    testsupport::state().beforeReturn = nullptr;
     sim::clearFaults();
     ASSERT_EQ(countOf(id), 1);
     EXPECT_STREQ(entryAt(id, 0)->deviceDescription, "C");
@@ -276,9 +276,9 @@ TEST_F(DeviceListRegistryTest, DevicesThatCannotBeCopiedAreLeftOutWithoutGapsOrL
     EXPECT_EQ(entryAt(id, 2)->index, 2);
 
     attach({device("A", "1", "pa"), device("B", "2", "pb"), device("C", "3", "pc"), device("D", "4", "pd")});
-    fake_walk::state().beforeReturn = [] { sim::failNthCall("HeapAlloc", 1, platform::kErrorNotEnoughMemory); };
+    testsupport::state().beforeReturn = [] { sim::failNthCall("HeapAlloc", 1, platform::kErrorNotEnoughMemory); };
     EXPECT_EQ(update(id), Success);
-    fake_walk::state().beforeReturn = nullptr;
+    testsupport::state().beforeReturn = nullptr;
     EXPECT_EQ(countOf(id), 3);
 }
 

@@ -10,10 +10,10 @@
 #include "access_fixture.h"
 #include "enum/walk_state.h"
 #include "platform/sim/control/sim_control.h"
-#include "sweep_soak_session.h"
+#include "session_fixture.h"
 
-using namespace accesstest;
-using namespace sessiontest;
+using namespace testsupport;
+using namespace testsupport;
 
 namespace {
 
@@ -38,7 +38,7 @@ protected:
         sim::clearMisuseReports();
         sim::restoreModules();
         releaseWalkState();
-        sim::installMachine(accessDesk());
+        sim::installMachine(accessMachine());
         winUsbApi = WinUsbApi{};
         ASSERT_NE(WinUsbApi::load(), nullptr);
         before = sim::openCounts();

@@ -11,9 +11,9 @@
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/machine_builder.h"
 #include "platform/sim/os/modules.h"
-#include "sweep_soak_session.h"
+#include "session_fixture.h"
 
-using namespace sessiontest;
+using namespace testsupport;
 
 namespace {
 

@@ -5,17 +5,17 @@
 #include <string>
 
 #include "enum/config_file.h"
-#include "enum_test_machine.h"
+#include "enum_fixture.h"
 
 namespace {
 
-class ConfigFile : public simtest::SimulatedMachineTest {
+class ConfigFile : public testsupport::SimulatedMachineTest {
 protected:
     int useInfGuidWith(const std::string& content) {
         scratch.write("Tamberlyx.cfg", content);
         return configHasKeyword(kKeywordUseInfGuid);
     }
-    enumtest::ScratchModuleDirectory scratch;
+    testsupport::ScratchModuleDirectory scratch;
 };
 
 }  // namespace

@@ -11,26 +11,26 @@
 #include "enum/descriptor_requests.h"
 #include "enum/narrow_text.h"
 #include "enum/string_descriptors.h"
-#include "enum_test_machine.h"
+#include "enum_fixture.h"
 #include "platform/kernel.h"
 
 namespace {
 
 using Texts = std::vector<std::string>;
 
-class Descriptors : public simtest::SimulatedMachineTest {
+class Descriptors : public testsupport::SimulatedMachineTest {
 protected:
     // Installs the device on port 1 of the root hub and opens the hub.
     platform::Handle install(const sim::DeviceBuilder& device) {
-        sim::Machine machine = sim::MachineBuilder().controller(enumtest::controllerWithDevice(device)).build();
+        sim::Machine machine = sim::MachineBuilder().controller(testsupport::controllerWithDevice(device)).build();
         descriptor = machine.controllers[0].rootHub.ports[0].device->descriptor;
         sim::installMachine(machine);
-        hub = std::make_unique<enumtest::OpenHandle>(enumtest::openHub(enumtest::kRootHubName));
+        hub = std::make_unique<testsupport::OpenHandle>(testsupport::openHub(testsupport::kRootHubName));
         return hub->get();
     }
     void TearDown() override {
         hub.reset();
-        simtest::SimulatedMachineTest::TearDown();
+        testsupport::SimulatedMachineTest::TearDown();
     }
 
     // The chain as "index/language:text", released; and the number of
@@ -63,7 +63,7 @@ protected:
     }
 
     platform::UsbDeviceDescriptor descriptor{};
-    std::unique_ptr<enumtest::OpenHandle> hub;
+    std::unique_ptr<testsupport::OpenHandle> hub;
 };
 
 std::vector<uint8_t> withTotalLength(std::vector<uint8_t> bytes, uint16_t total) {

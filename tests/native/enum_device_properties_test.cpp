@@ -8,7 +8,7 @@
 #include <string>
 
 #include "enum/device_properties.h"
-#include "enum_test_machine.h"
+#include "enum_fixture.h"
 #include "platform/kernel.h"
 #include "platform/setupapi.h"
 
@@ -16,7 +16,7 @@ namespace {
 
 constexpr const char* kKey = "{36FC9E60-C465-11CF-8056-444553540000}\\0031";
 
-class DeviceProperties : public simtest::SimulatedMachineTest {
+class DeviceProperties : public testsupport::SimulatedMachineTest {
 protected:
     // A mass-storage device on port 1 and the device under test on port 3,
     // behind a device outside the USB tree.

@@ -7,7 +7,7 @@
 
 #include "enum/driver_keys.h"
 #include "enum/name_request.h"
-#include "enum_test_machine.h"
+#include "enum_fixture.h"
 #include "platform/kernel.h"
 
 namespace {
@@ -15,14 +15,14 @@ namespace {
 constexpr const char* kControllerKey = "{36FC9E60-C465-11CF-8056-444553540000}\\0042";
 constexpr const char* kDeviceKey = "{36fc9e60-c465-11cf-8056-444553540000}\\0007";
 
-class DriverKeys : public simtest::SimulatedMachineTest {
+class DriverKeys : public testsupport::SimulatedMachineTest {
 protected:
     // Asks through a freshly opened handle; the name (or "(none)") and the
     // request sizes ("in=N out=N") that it took.
     std::string ask(bool controller, std::vector<std::string>* sizes = nullptr) {
         sim::HostController c = sim::machineCopy().controllers[0];
-        enumtest::OpenHandle handle(controller ? enumtest::openController(c.interface.path)
-                                               : enumtest::openHub(enumtest::kRootHubName));
+        testsupport::OpenHandle handle(controller ? testsupport::openController(c.interface.path)
+                                               : testsupport::openHub(testsupport::kRootHubName));
         sim::startJournal();
         char* name = controller ? getHostControllerDriverKey(handle.get()) : getPortDriverKey(handle.get(), 1);
         for (const sim::JournalRecord& record : sim::journal())
@@ -36,7 +36,7 @@ protected:
         sim::installMachine(sim::MachineBuilder()
                                 .controller(sim::ControllerBuilder()
                                                 .driverKey(kControllerKey)
-                                                .rootHub(sim::HubBuilder(4).name(enumtest::kRootHubName).device(
+                                                .rootHub(sim::HubBuilder(4).name(testsupport::kRootHubName).device(
                                                     1, sim::DeviceBuilder(0x1A2B, 0x0200).driverKey(kDeviceKey)))
                                                 .edit(edit))
                                 .build());

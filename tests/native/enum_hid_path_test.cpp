@@ -5,6 +5,8 @@
 #include "platform/usb_requests.h"
 #include "walk_fixture.h"
 
+using namespace testsupport;
+
 namespace {
 
 void installOnRootHub(const std::vector<sim::Device>& devices) {

@@ -9,7 +9,7 @@
 
 #include "enum/interface_lists.h"
 #include "enum/narrow_text.h"
-#include "enum_test_machine.h"
+#include "enum_fixture.h"
 #include "platform/kernel.h"
 
 namespace {
@@ -20,17 +20,17 @@ constexpr const char* kKeyHub = "{36FC9E60-C465-11CF-8056-444553540000}\\0102";
 constexpr const char* kKeyB = "{36FC9E60-C465-11CF-8056-444553540000}\\0103";
 constexpr const char* kKeyC = "{36FC9E60-C465-11CF-8056-444553540000}\\0104";
 
-class InterfaceLists : public simtest::SimulatedMachineTest {
+class InterfaceLists : public testsupport::SimulatedMachineTest {
 protected:
     void SetUp() override {
         clearInterfaceList(deviceInterfaceList);
         clearInterfaceList(hubInterfaceList);
-        simtest::SimulatedMachineTest::SetUp();
+        testsupport::SimulatedMachineTest::SetUp();
     }
     void TearDown() override {
         clearInterfaceList(deviceInterfaceList);
         clearInterfaceList(hubInterfaceList);
-        simtest::SimulatedMachineTest::TearDown();
+        testsupport::SimulatedMachineTest::TearDown();
     }
 
     // Device A (also of the fixed class) on port 1, a hub with device B on
@@ -66,7 +66,7 @@ protected:
         return path;
     }
 
-    enumtest::ScratchModuleDirectory scratch;
+    testsupport::ScratchModuleDirectory scratch;
 };
 
 }  // namespace

@@ -10,13 +10,13 @@
 #include "enum/narrow_text.h"
 #include "enum/string_descriptors.h"
 #include "enum/text_compare.h"
-#include "enum_test_machine.h"
+#include "enum_fixture.h"
 #include "platform/crt.h"
 #include "platform/kernel.h"
 
 namespace {
 
-using TextHelpers = simtest::SimulatedMachineTest;
+using TextHelpers = testsupport::SimulatedMachineTest;
 
 // The text of narrowDescriptorText for a descriptor node holding text.
 std::string descriptorText(const std::u16string& text) {

@@ -6,6 +6,8 @@
 #include "enum/pci_instance_id.h"
 #include "walk_fixture.h"
 
+using namespace testsupport;
+
 namespace {
 
 sim::ControllerBuilder controllerWith(uint16_t vendor, uint16_t product) {

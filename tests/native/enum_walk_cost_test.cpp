@@ -1,11 +1,13 @@
 // What a walk costs in platform calls, over machines of a few sizes. Hub
-// requests per device stay flat (the smallest desk sets the rate), every
+// requests per device stay flat (the smallest machine sets the rate), every
 // device, hub and controller costs one lookup among all present devices,
 // and the HID search opens HID interfaces one by one, so a walk opens at
 // most (devices accepted) x (HID interfaces present) of them.
 #include <cstdio>
 
 #include "walk_fixture.h"
+
+using namespace testsupport;
 
 namespace {
 

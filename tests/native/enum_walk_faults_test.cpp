@@ -10,6 +10,8 @@
 #include "platform/sim/model/bench.h"
 #include "walk_fixture.h"
 
+using namespace testsupport;
+
 namespace {
 
 // The texts a device's string index can give in any of its languages, as

@@ -6,6 +6,8 @@
 
 #include "walk_fixture.h"
 
+using namespace testsupport;
+
 namespace {
 
 sim::DeviceBuilder winUsbDevice(uint16_t vendor, uint16_t product) {

@@ -7,6 +7,8 @@
 #include "trace_fixture.h"
 #include "walk_fixture.h"
 
+using namespace testsupport;
+
 namespace {
 
 class TracedWalk : public TraceFixture {

@@ -1,5 +1,5 @@
 // The device methods as the JVM calls them, over a list the walk made of a
-// simulated desk: arrays are copied out and back as the JVM does, a null
+// simulated machine: arrays are copied out and back as the JVM does, a null
 // array is never pinned, and releasing a list closes its open devices.
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include "platform/usb_requests.h"
 #include "session/open_device_table.h"
 
-using namespace accesstest;
+using namespace testsupport;
 
 namespace {
 

@@ -13,6 +13,8 @@
 #include "platform/sim/control/sim_control.h"
 #include "trace_fixture.h"
 
+using namespace testsupport;
+
 namespace {
 
 const std::vector<std::string> kFileOperations = {"fopen", "fread", "fgets", "fputs", "fflush", "fclose"};

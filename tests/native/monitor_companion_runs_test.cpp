@@ -8,12 +8,12 @@
 #include <string>
 
 #include "monitor/device_change_monitor.h"
-#include "monitor_test_support.h"
+#include "monitor_fixture.h"
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/machine_builder.h"
 #include "platform/types.h"
 
-using namespace monitor_test;
+using namespace testsupport;
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "monitor/device_change_monitor.h"
-#include "monitor_test_support.h"
+#include "monitor_fixture.h"
 #include "platform/sim/control/sim_control.h"
 #include "platform/types.h"
 
-using namespace monitor_test;
+using namespace testsupport;
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Bench files: the built-in desk, the README's worked example, refusals
+// Bench files: the built-in bench, the README's worked example, refusals
 // that name the file and line, and machines named from the environment.
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "platform/sim/model/bench.h"
 #include "platform/sim/model/machine_builder.h"
-#include "sim_test_support.h"
+#include "sim_fixture.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ void setEnvironment(const char* name, const std::string& value) {
 std::string refusal(const std::string& text) {
     sim::Machine m;
     std::string error;
-    EXPECT_FALSE(sim::parseBench(text, "desk.json", &m, &error));
+    EXPECT_FALSE(sim::parseBench(text, "bench.json", &m, &error));
     return error;
 }
 
@@ -164,8 +164,8 @@ TEST(BenchFiles, TheReadmeExampleReadsAsItSays) {
 
 TEST(BenchFiles, RefusalsNameTheFileTheLineAndTheProblem) {
     EXPECT_EQ(refusal("{\n  \"controllers\": [\n    {\"pci\": {\"vendor\": 1,}}\n  ]\n}"),
-              "desk.json:3: syntax error while parsing object key - unexpected '}'; expected string literal");
-    EXPECT_EQ(refusal(""), "desk.json:1: syntax error while parsing value - unexpected end of input; expected '[', "
+              "bench.json:3: syntax error while parsing object key - unexpected '}'; expected string literal");
+    EXPECT_EQ(refusal(""), "bench.json:1: syntax error while parsing value - unexpected end of input; expected '[', "
                            "'{', or a literal");
     std::string deep =
         "{\"controllers\": [\n"
@@ -175,22 +175,22 @@ TEST(BenchFiles, RefusalsNameTheFileTheLineAndTheProblem) {
         "           \"productID\": 4}\n"
         "  }}}\n"
         "]}";
-    EXPECT_EQ(refusal(deep), "desk.json:5: unknown key \"productID\" (at /controllers/0/rootHub/ports/2/productID)");
+    EXPECT_EQ(refusal(deep), "bench.json:5: unknown key \"productID\" (at /controllers/0/rootHub/ports/2/productID)");
     EXPECT_EQ(refusal("{\"controllers\": [{\"rootHub\": {\"ports\": {\"1\": {\"vendorId\": 1}}}}]}"),
-              "desk.json:1: a device needs \"productId\" (at /controllers/0/rootHub/ports/1)");
+              "bench.json:1: a device needs \"productId\" (at /controllers/0/rootHub/ports/1)");
     EXPECT_EQ(refusal("{\n\"controllers\": [{\"rootHub\": {\"portCount\": 2, \"ports\": {\n\"3\": {}}}}]}"),
-              "desk.json:3: port 3 is beyond the hub's portCount (at /controllers/0/rootHub/ports/3)");
+              "bench.json:3: port 3 is beyond the hub's portCount (at /controllers/0/rootHub/ports/3)");
     EXPECT_EQ(refusal("{\"controllers\": [{\n// a comment\n\"rootHub\": {\"ports\": {\"1\": {\"vendorId\": \"0x1ZZ\", "
                       "\"productId\": 2}}}}]}"),
-              "desk.json:3: \"vendorId\" must be a number from 0 to 65535 "
+              "bench.json:3: \"vendorId\" must be a number from 0 to 65535 "
               "(at /controllers/0/rootHub/ports/1/vendorId)");
-    EXPECT_EQ(refusal("{\"controllers\": {}}"), "desk.json:1: \"controllers\" must be an array (at /controllers)");
-    EXPECT_EQ(refusal("[]"), "desk.json:1: a bench is a JSON object");
+    EXPECT_EQ(refusal("{\"controllers\": {}}"), "bench.json:1: \"controllers\" must be an array (at /controllers)");
+    EXPECT_EQ(refusal("[]"), "bench.json:1: a bench is a JSON object");
 
     sim::Machine m;
     std::string error;
-    EXPECT_FALSE(sim::loadBenchFile("/nonexistent/desk.json", &m, &error));
-    EXPECT_EQ(error, "/nonexistent/desk.json: cannot be read");
+    EXPECT_FALSE(sim::loadBenchFile("/nonexistent/bench.json", &m, &error));
+    EXPECT_EQ(error, "/nonexistent/bench.json: cannot be read");
 }
 
 TEST(BenchFiles, KnobsInABenchReachTheModel) {

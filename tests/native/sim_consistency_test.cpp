@@ -9,9 +9,9 @@
 
 #include "platform/setupapi.h"
 #include "platform/sim/model/bench.h"
-#include "sim_test_support.h"
+#include "sim_fixture.h"
 
-using namespace simtest;
+using namespace testsupport;
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/setupapi.h"
-#include "sim_test_support.h"
+#include "sim_fixture.h"
 
-using namespace simtest;
+using namespace testsupport;
 
 namespace {
 

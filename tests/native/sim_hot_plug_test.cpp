@@ -18,7 +18,7 @@
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/text.h"
 #include "platform/windowing.h"
-#include "sim_desk_machines.h"
+#include "transfer_fixture.h"
 
 using namespace platform;
 
@@ -138,7 +138,7 @@ std::string tempBench(const char* name) {
 }  // namespace
 
 TEST(SimulatedHotPlug, BuilderPlugAndUnplugNotifyRegisteredWindows) {
-    desktest::Desk desk;
+    testsupport::TwoDeviceMachine twoDevices;
     Listener listener;
     sim::Device loop2 = sim::DeviceBuilder(0x1A2B, 0x0003).serialNumber("L2").winUsb().build();
     ASSERT_TRUE(sim::plugDevice({0, 3}, loop2));
@@ -152,7 +152,7 @@ TEST(SimulatedHotPlug, BuilderPlugAndUnplugNotifyRegisteredWindows) {
     EXPECT_EQ(seen[0].path, loop2.usbInterface.path);
     EXPECT_TRUE(seen[0].interfaceClass == kGuidDevinterfaceUsbDevice);
     EXPECT_EQ(seen[1].event, kDbtDeviceRemoveComplete);
-    EXPECT_EQ(seen[1].path, desk.winUsb);
+    EXPECT_EQ(seen[1].path, twoDevices.winUsb);
     EXPECT_FALSE(sim::unplugDevice({0, 1})) << "nothing left on the port";
     EXPECT_FALSE(sim::plugDevice({0, 9}, loop2)) << "no such port";
 }

@@ -11,7 +11,7 @@
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/devices/device_runtime.h"
 #include "platform/usb_requests.h"
-#include "sim_desk_machines.h"
+#include "transfer_fixture.h"
 
 using namespace platform;
 
@@ -94,16 +94,16 @@ TEST(SimulatedEvents, CountedUntilClosedAndFaultsInjectable) {
 }
 
 TEST(SimulatedFiles, ExclusiveOpenRefusesASecondOpenUntilClosed) {
-    desktest::Desk desk;
-    Handle first = openExclusive(desk.hid);
+    testsupport::TwoDeviceMachine twoDevices;
+    Handle first = openExclusive(twoDevices.hid);
     ASSERT_TRUE(isValidHandle(first));
-    EXPECT_EQ(openExclusive(desk.hid), invalidHandle());
+    EXPECT_EQ(openExclusive(twoDevices.hid), invalidHandle());
     EXPECT_EQ(GetLastError(), kErrorSharingViolation);
-    Handle shared = CreateFileA(desk.hid.c_str(), kDeviceAccess, kFileShareRead | kFileShareWrite, nullptr,
+    Handle shared = CreateFileA(twoDevices.hid.c_str(), kDeviceAccess, kFileShareRead | kFileShareWrite, nullptr,
                                 kOpenExisting, kOverlappedFlags, nullptr);
     EXPECT_EQ(shared, invalidHandle()) << "sharing offered later does not override an exclusive holder";
     EXPECT_TRUE(CloseHandle(first));
-    Handle again = openExclusive(desk.hid);
+    Handle again = openExclusive(twoDevices.hid);
     EXPECT_TRUE(isValidHandle(again));
     CloseHandle(again);
     EXPECT_FALSE(CloseHandle(again));
@@ -111,9 +111,9 @@ TEST(SimulatedFiles, ExclusiveOpenRefusesASecondOpenUntilClosed) {
 }
 
 TEST(SimulatedHid, EchoesAnOutputReportAsTheNextInputReport) {
-    desktest::Desk desk;
+    testsupport::TwoDeviceMachine twoDevices;
     sim::Counts before = sim::openCounts();
-    Handle file = openExclusive(desk.hid);
+    Handle file = openExclusive(twoDevices.hid);
     {
         Request write, read;
         std::vector<uint8_t> out = report(7);
@@ -135,8 +135,8 @@ TEST(SimulatedHid, EchoesAnOutputReportAsTheNextInputReport) {
 }
 
 TEST(SimulatedHid, RefusesReportsOfTheWrongSizeAndWritesWithoutAccess) {
-    desktest::Desk desk;
-    Handle file = openExclusive(desk.hid);
+    testsupport::TwoDeviceMachine twoDevices;
+    Handle file = openExclusive(twoDevices.hid);
     Request request;
     uint32_t count = 0;
     std::vector<uint8_t> shortReport(33);
@@ -157,7 +157,7 @@ TEST(SimulatedHid, RefusesReportsOfTheWrongSizeAndWritesWithoutAccess) {
     CloseHandle(file);
 
     Handle readOnly =
-        CreateFileA(desk.hid.c_str(), kGenericRead, 0, nullptr, kOpenExisting, kOverlappedFlags, nullptr);
+        CreateFileA(twoDevices.hid.c_str(), kGenericRead, 0, nullptr, kOpenExisting, kOverlappedFlags, nullptr);
     std::vector<uint8_t> out = report(1);
     EXPECT_FALSE(WriteFile(readOnly, out.data(), 65, &count, &request.overlapped));
     EXPECT_EQ(GetLastError(), kErrorAccessDenied);
@@ -167,9 +167,9 @@ TEST(SimulatedHid, RefusesReportsOfTheWrongSizeAndWritesWithoutAccess) {
 TEST(SimulatedHid, SilentDeviceLeavesReadPendingUntilCancelled) {
     sim::HidBehaviour silent;
     silent.kind = sim::HidReportKind::Silent;
-    desktest::Desk desk(silent);
+    testsupport::TwoDeviceMachine twoDevices(silent);
     sim::Counts before = sim::openCounts();
-    Handle file = openExclusive(desk.hid);
+    Handle file = openExclusive(twoDevices.hid);
     {
         Request read;
         uint32_t count = 123;
@@ -194,8 +194,8 @@ TEST(SimulatedHid, SilentDeviceLeavesReadPendingUntilCancelled) {
 TEST(SimulatedHid, DelayedAnswerCompletesTheReadOnAnotherThread) {
     sim::HidBehaviour slow;
     slow.answerDelayMs = 250;
-    desktest::Desk desk(slow);
-    Handle file = openExclusive(desk.hid);
+    testsupport::TwoDeviceMachine twoDevices(slow);
+    Handle file = openExclusive(twoDevices.hid);
     Request write, read;
     uint32_t count = 0;
     std::vector<uint8_t> out = report(40);
@@ -214,8 +214,8 @@ TEST(SimulatedHid, LateCancelKeepsTheRequestPendingUntilItEnds) {
     sim::HidBehaviour lazy;
     lazy.kind = sim::HidReportKind::Silent;
     lazy.cancelDelayMs = 300;
-    desktest::Desk desk(lazy);
-    Handle file = openExclusive(desk.hid);
+    testsupport::TwoDeviceMachine twoDevices(lazy);
+    Handle file = openExclusive(twoDevices.hid);
     {
         Request read;
         uint32_t count = 0;
@@ -237,8 +237,8 @@ TEST(SimulatedHid, ClosingTheEventBeforeALateCancelEndsIsReported) {
     sim::HidBehaviour lazy;
     lazy.writesHang = true;
     lazy.cancelDelayMs = 300;
-    desktest::Desk desk(lazy);
-    Handle file = openExclusive(desk.hid);
+    testsupport::TwoDeviceMachine twoDevices(lazy);
+    Handle file = openExclusive(twoDevices.hid);
     auto overlapped = std::make_unique<Overlapped>();
     overlapped->hEvent = CreateEventW(nullptr, true, false, nullptr);
     std::vector<uint8_t> out = report(3);
@@ -261,8 +261,8 @@ TEST(SimulatedHid, CancelIgnoredRequestEndsWhenTheAnswerComes) {
     sim::HidBehaviour stubborn;
     stubborn.answerDelayMs = 60;
     stubborn.cancelIgnored = true;
-    desktest::Desk desk(stubborn);
-    Handle file = openExclusive(desk.hid);
+    testsupport::TwoDeviceMachine twoDevices(stubborn);
+    Handle file = openExclusive(twoDevices.hid);
     Request write, read;
     uint32_t count = 0;
     std::vector<uint8_t> out = report(9);
@@ -279,8 +279,8 @@ TEST(SimulatedHid, CancelIgnoredRequestEndsWhenTheAnswerComes) {
 TEST(SimulatedHid, CancelIoCancelsOnlyTheCallingThreadsRequests) {
     sim::HidBehaviour silent;
     silent.kind = sim::HidReportKind::Silent;
-    desktest::Desk desk(silent);
-    Handle file = openExclusive(desk.hid);
+    testsupport::TwoDeviceMachine twoDevices(silent);
+    Handle file = openExclusive(twoDevices.hid);
     Request read;
     uint32_t count = 0;
     EXPECT_FALSE(ReadFile(file, read.buffer.data(), 65, &count, &read.overlapped));
@@ -295,8 +295,8 @@ TEST(SimulatedHid, CancelIoCancelsOnlyTheCallingThreadsRequests) {
 TEST(SimulatedHid, UnplugEndsPendingReadsAndFailsLaterOnes) {
     sim::HidBehaviour silent;
     silent.kind = sim::HidReportKind::Silent;
-    desktest::Desk desk(silent);
-    Handle file = openExclusive(desk.hid);
+    testsupport::TwoDeviceMachine twoDevices(silent);
+    Handle file = openExclusive(twoDevices.hid);
     Request read;
     uint32_t count = 0;
     EXPECT_FALSE(ReadFile(file, read.buffer.data(), 65, &count, &read.overlapped));
@@ -306,6 +306,6 @@ TEST(SimulatedHid, UnplugEndsPendingReadsAndFailsLaterOnes) {
     EXPECT_FALSE(ReadFile(file, read.buffer.data(), 65, &count, &read.overlapped));
     EXPECT_EQ(GetLastError(), kErrorDeviceNotConnected);
     CloseHandle(file);
-    EXPECT_EQ(openExclusive(desk.hid), invalidHandle());
+    EXPECT_EQ(openExclusive(twoDevices.hid), invalidHandle());
     EXPECT_EQ(GetLastError(), kErrorFileNotFound);
 }

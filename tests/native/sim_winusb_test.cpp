@@ -16,7 +16,7 @@
 #include "platform/sim/model/bench.h"
 #include "platform/sim/os/modules.h"
 #include "platform/usb_requests.h"
-#include "sim_desk_machines.h"
+#include "transfer_fixture.h"
 
 using namespace platform;
 
@@ -79,7 +79,7 @@ protected:
         sim::restoreModules();
         EXPECT_TRUE(sim::misuseReports().empty()) << sim::misuseReports().front();
     }
-    desktest::Desk desk;
+    testsupport::TwoDeviceMachine twoDevices;
 };
 
 WinUsbSetupPacket setup(uint8_t type, uint8_t request, uint16_t value, uint16_t index, uint16_t length) {
@@ -155,7 +155,7 @@ TEST_F(SimulatedWinUsb, InitializeOnlyOnAWinUsbInterfaceHandle) {
     void* iface = nullptr;
     EXPECT_FALSE(api.initialize(reinterpret_cast<Handle>(0x4444), &iface));
     EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
-    Handle hid = CreateFileA(desk.hid.c_str(), kGenericRead | kGenericWrite, 0, nullptr, kOpenExisting,
+    Handle hid = CreateFileA(twoDevices.hid.c_str(), kGenericRead | kGenericWrite, 0, nullptr, kOpenExisting,
                              kFileFlagOverlapped, nullptr);
     EXPECT_FALSE(api.initialize(hid, &iface));
     EXPECT_EQ(GetLastError(), kErrorNotSupported);
@@ -165,7 +165,7 @@ TEST_F(SimulatedWinUsb, InitializeOnlyOnAWinUsbInterfaceHandle) {
 
     sim::Counts before = sim::openCounts();
     {
-        OpenDevice device(api, desk.winUsb);
+        OpenDevice device(api, twoDevices.winUsb);
         ASSERT_NE(device.iface, nullptr);
         EXPECT_EQ(sim::openCounts().winUsbInterfaces, before.winUsbInterfaces + 1);
         uint8_t speed = 0;
@@ -178,7 +178,7 @@ TEST_F(SimulatedWinUsb, InitializeOnlyOnAWinUsbInterfaceHandle) {
 
 TEST_F(SimulatedWinUsb, LoopbackReturnsWhatWasWrittenAndKeepsWhatDidNotFit) {
     WinUsb api;
-    OpenDevice device(api, desk.winUsb);
+    OpenDevice device(api, twoDevices.winUsb);
     std::vector<uint8_t> out = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     uint32_t count = 0;
     ASSERT_TRUE(api.writePipe(device.iface, 0x01, out.data(), 10, &count, nullptr));
@@ -198,7 +198,7 @@ TEST_F(SimulatedWinUsb, LoopbackReturnsWhatWasWrittenAndKeepsWhatDidNotFit) {
 
 TEST_F(SimulatedWinUsb, PipeTimeoutEndsAReadThatGetsNoData) {
     WinUsb api;
-    OpenDevice device(api, desk.winUsb);
+    OpenDevice device(api, twoDevices.winUsb);
     api.timeout(device.iface, 0x81, 60);
     uint8_t in[8];
     uint32_t count = 99;
@@ -214,8 +214,8 @@ TEST_F(SimulatedWinUsb, PipeTimeoutEndsAReadThatGetsNoData) {
 
 TEST_F(SimulatedWinUsb, AbortFromAnotherThreadEndsABlockedRead) {
     WinUsb api;
-    OpenDevice device(api, desk.winUsb);
-    auto running = sim::winUsbDeviceAt(desk.winUsb);
+    OpenDevice device(api, twoDevices.winUsb);
+    auto running = sim::winUsbDeviceAt(twoDevices.winUsb);
     uint32_t error = 0;
     bool ok = true;
     std::thread reader([&] {
@@ -241,7 +241,7 @@ TEST_F(SimulatedWinUsb, PipeBehavioursFromTheModel) {
                                                              {0x05, sim::PipeKind::Silent, 0, 0}};
     });
     WinUsb api;
-    OpenDevice device(api, desk.winUsb);
+    OpenDevice device(api, twoDevices.winUsb);
     uint8_t data[8] = {};
     uint32_t count = 0;
     EXPECT_FALSE(api.writePipe(device.iface, 0x02, data, 8, &count, nullptr));
@@ -261,7 +261,7 @@ TEST_F(SimulatedWinUsb, PipeBehavioursFromTheModel) {
 
 TEST_F(SimulatedWinUsb, ControlRequestsAnswerDescriptorsEchoVendorDataAndStallTheRest) {
     WinUsb api;
-    OpenDevice device(api, desk.winUsb);
+    OpenDevice device(api, twoDevices.winUsb);
     uint8_t buffer[64] = {};
     uint32_t count = 0;
     // GET_DESCRIPTOR(device) with a buffer shorter than the descriptor.
@@ -295,8 +295,8 @@ TEST_F(SimulatedWinUsb, ControlRequestsAnswerDescriptorsEchoVendorDataAndStallTh
 
 TEST_F(SimulatedWinUsb, UnplugEndsABlockedTransferAndFailsLaterOnes) {
     WinUsb api;
-    OpenDevice device(api, desk.winUsb);
-    auto running = sim::winUsbDeviceAt(desk.winUsb);
+    OpenDevice device(api, twoDevices.winUsb);
+    auto running = sim::winUsbDeviceAt(twoDevices.winUsb);
     uint32_t error = 0;
     std::thread reader([&] {
         uint8_t in[8];
@@ -316,7 +316,7 @@ TEST_F(SimulatedWinUsb, UnplugEndsABlockedTransferAndFailsLaterOnes) {
 
 TEST_F(SimulatedWinUsb, ClosingTheFileBeforeWinUsbFreeIsReported) {
     WinUsb api;
-    Handle file = CreateFileA(desk.winUsb.c_str(), kGenericRead | kGenericWrite, 0, nullptr, kOpenExisting,
+    Handle file = CreateFileA(twoDevices.winUsb.c_str(), kGenericRead | kGenericWrite, 0, nullptr, kOpenExisting,
                               kFileFlagOverlapped, nullptr);
     void* iface = nullptr;
     ASSERT_TRUE(api.initialize(file, &iface));

@@ -7,6 +7,8 @@
 
 #include "trace_fixture.h"
 
+using namespace testsupport;
+
 class TraceHexDump : public TraceFixture {
 protected:
     void SetUp() override {

@@ -4,6 +4,8 @@
 
 #include "trace_fixture.h"
 
+using namespace testsupport;
+
 namespace fs = std::filesystem;
 
 using TraceLogOpen = TraceFixture;

@@ -9,6 +9,8 @@
 
 #include "trace_fixture.h"
 
+using namespace testsupport;
+
 extern char** environ;
 
 namespace {

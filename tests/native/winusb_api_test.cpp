@@ -9,14 +9,14 @@
 #include "base/status_code.h"
 #include "jni/exports.h"
 #include "monitor/device_change_monitor.h"
-#include "monitor_test_support.h"
+#include "monitor_fixture.h"
 #include "platform/kernel.h"
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/os/modules.h"
 #include "session/access_handle.h"
 #include "session/initialization.h"
 
-using namespace monitor_test;
+using namespace testsupport;
 
 namespace {
 

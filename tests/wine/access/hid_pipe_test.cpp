@@ -13,7 +13,7 @@
 #include "base/status_code.h"
 #include "platform/usb_requests.h"
 #include "platform/kernel.h"
-#include "platform/win32/stand_ins/pipe_device.h"
+#include "pipe_device.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The stand-in HID device: one server end of a named pipe, served by a
 // thread that waits for the client, takes its reports and answers them.
-#include "platform/win32/stand_ins/pipe_device.h"
+#include "pipe_device.h"
 
 #include <atomic>
 #include <mutex>

@@ -13,9 +13,9 @@
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/machine_builder.h"
 #include "platform/usb_requests.h"
-#include "sim_test_support.h"
+#include "sim_fixture.h"
 
-namespace enumtest {
+namespace testsupport {
 
 constexpr const char* kRootHubName = "USB#ROOT_HUB30#4&1A2B3C4D&0&0#{f18a0e88-c30c-11d0-8815-00a0c906bed8}";
 
@@ -89,4 +89,4 @@ private:
     std::string savedRoot_, savedModule_;
 };
 
-}  // namespace enumtest
+}  // namespace testsupport

@@ -12,7 +12,7 @@
 #include "platform/sim/model/machine_builder.h"
 #include "platform/usb_requests.h"
 
-namespace simtest {
+namespace testsupport {
 
 // Resets fault rules and the journal, and checks on the way out that the
 // test left nothing of the library's behind: nothing open beyond what was
@@ -89,4 +89,4 @@ inline std::u16string textAt(const std::vector<uint8_t>& bytes, size_t offset) {
     return out;
 }
 
-}  // namespace simtest
+}  // namespace testsupport

@@ -16,7 +16,7 @@
 #include "jni/exports.h"
 #include "session/open_device_table.h"
 
-namespace sessiontest {
+namespace testsupport {
 
 // What one session of runSession achieved; under a fault any step may fail.
 struct SessionResult {
@@ -81,4 +81,4 @@ inline SessionResult runSession(FakeJvm& jvm, int32_t vendor, uint16_t winUsbPro
     return result;
 }
 
-}  // namespace sessiontest
+}  // namespace testsupport

@@ -18,6 +18,8 @@
 #include "platform/sim/control/sim_control.h"
 #include "trace/trace_log.h"
 
+namespace testsupport {
+
 class TraceFixture : public testing::Test {
 protected:
     static constexpr uint32_t kTicks = 4242;
@@ -76,3 +78,5 @@ private:
     std::string previousDriveRoot_;
     sim::Counts before_;
 };
+
+}  // namespace testsupport

@@ -1,4 +1,4 @@
-// A simulated desk for the device operations: a WinUSB device with a
+// A simulated machine for the device operations: a WinUSB device with a
 // loopback, a stalled and a silent pipe, an echoing HID device and a silent
 // one, WinUSB loaded, and entries made by hand from the devices' paths.
 // Every test must leave no handle, event, interface, pending request or
@@ -21,7 +21,7 @@
 #include "platform/sim/model/machine_builder.h"
 #include "platform/sim/os/modules.h"
 
-namespace accesstest {
+namespace testsupport {
 
 constexpr uint16_t kVendor = 0x1A2B;
 constexpr uint16_t kLoopbackProduct = 0x0001;
@@ -31,7 +31,7 @@ constexpr uint16_t kStorageProduct = 0x0004;
 constexpr uint8_t kStalledPipe = 0x02;
 constexpr uint8_t kSilentInPipe = 0x83;
 
-inline sim::Machine accessDesk() {
+inline sim::Machine accessMachine() {
     sim::HidBehaviour silent;
     silent.kind = sim::HidReportKind::Silent;
     return sim::MachineBuilder()
@@ -53,7 +53,7 @@ inline sim::Machine accessDesk() {
         .build();
 }
 
-// An entry as a list holds it, closed, naming one path of the desk. The
+// An entry as a list holds it, closed, naming one path of the machine. The
 // texts point into the fixture's strings: such an entry is never released.
 struct HandMadeEntry {
     std::string path;
@@ -79,7 +79,7 @@ protected:
         sim::clearFaults();
         sim::clearMisuseReports();
         sim::restoreModules();
-        machine = accessDesk();
+        machine = accessMachine();
         // An empty machine first unplugs every running device, so each test
         // starts with freshly plugged devices: nothing another test left in
         // a loopback or a report buffer.
@@ -106,7 +106,7 @@ protected:
     std::string winUsbPath() { return device(kLoopbackProduct).usbInterface.path; }
     std::string hidPath(uint16_t product = kHidProduct) { return device(product).hidInterfaces[0].interface.path; }
 
-    // An entry of the desk, closed; closed again at the end of the test.
+    // An entry of the machine, closed; closed again at the end of the test.
     HandMadeEntry& entryFor(const std::string& path, bool hid) {
         made_.emplace_back(new HandMadeEntry(path, hid));
         return *made_.back();
@@ -149,4 +149,4 @@ inline std::vector<uint8_t> pattern(size_t size, uint8_t seed) {
     return bytes;
 }
 
-}  // namespace accesstest
+}  // namespace testsupport

@@ -15,6 +15,8 @@
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/machine_builder.h"
 
+namespace testsupport {
+
 struct WalkedDevice {
     uint16_t vendorId = 0, productId = 0, bcdDevice = 0;
     std::string manufacturer, product, serial;  // "(none)" for a missing text
@@ -98,3 +100,5 @@ protected:
 inline sim::DeviceBuilder hidDevice(uint16_t vendor, uint16_t product, const std::string& serial) {
     return sim::DeviceBuilder(vendor, product).strings("Maker", "Pad", serial).hid();
 }
+
+}  // namespace testsupport

@@ -7,9 +7,9 @@
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/machine_builder.h"
 
-namespace desktest {
+namespace testsupport {
 
-inline sim::Machine deskMachine(const sim::HidBehaviour& hid = sim::HidBehaviour()) {
+inline sim::Machine twoDeviceMachine(const sim::HidBehaviour& hid = sim::HidBehaviour()) {
     return sim::MachineBuilder()
         .controller(sim::ControllerBuilder().rootHub(
             sim::HubBuilder(4)
@@ -26,12 +26,13 @@ inline std::string hidPath(sim::Machine& m) {
     return sim::findDevice(m, 0x1A2B, 0x0002)->hidInterfaces[0].interface.path;
 }
 
-// Installs a fresh desk and clears faults and misuse reports.
-struct Desk {
+// Installs a fresh machine of the two devices and clears faults and misuse
+// reports.
+struct TwoDeviceMachine {
     sim::Machine machine;
     std::string winUsb;
     std::string hid;
-    explicit Desk(const sim::HidBehaviour& behaviour = sim::HidBehaviour()) : machine(deskMachine(behaviour)) {
+    explicit TwoDeviceMachine(const sim::HidBehaviour& behaviour = sim::HidBehaviour()) : machine(twoDeviceMachine(behaviour)) {
         sim::clearFaults();
         sim::clearMisuseReports();
         winUsb = winUsbPath(machine);
@@ -40,4 +41,4 @@ struct Desk {
     }
 };
 
-}  // namespace desktest
+}  // namespace testsupport

@@ -29,7 +29,7 @@ struct FakeDevice {
     int32_t driverSupported = 1;
 };
 
-namespace fake_walk {
+namespace testsupport {
 
 struct State {
     std::vector<FakeDevice> attached;         // what the next walk finds
@@ -93,7 +93,7 @@ inline EnumerationResult* walk(DeviceFilter* filter) {
     return result;
 }
 
-}  // namespace fake_walk
+}  // namespace testsupport
 
 // Puts the fake walk in place of the real one for each test, and checks that
 // every list the test made was released and that nothing the library took
@@ -103,8 +103,8 @@ protected:
     void SetUp() override {
         ASSERT_EQ(DeviceListRegistry::firstList, nullptr) << "an earlier test left a device list behind";
         savedWalk_ = deviceWalk;
-        deviceWalk = fake_walk::walk;
-        fake_walk::state() = fake_walk::State{};
+        deviceWalk = testsupport::walk;
+        testsupport::state() = testsupport::State{};
         sim::clearFaults();
         before_ = sim::openCounts();
     }
@@ -112,7 +112,7 @@ protected:
     void TearDown() override {
         for (int32_t id : created_) DeviceListRegistry::release(id);
         deviceWalk = savedWalk_;
-        fake_walk::state() = fake_walk::State{};
+        testsupport::state() = testsupport::State{};
         sim::clearFaults();
         EXPECT_EQ(DeviceListRegistry::firstList, nullptr);
         EXPECT_EQ(sim::openCounts(), before_) << sim::describe(sim::openCounts());
@@ -135,7 +135,7 @@ protected:
         return DeviceListRegistry::release(id);
     }
 
-    static void attach(std::vector<FakeDevice> devices) { fake_walk::state().attached = std::move(devices); }
+    static void attach(std::vector<FakeDevice> devices) { testsupport::state().attached = std::move(devices); }
 
     sim::Counts before_;
 

@@ -28,7 +28,7 @@
 #include "platform/usb_requests.h"
 #include "platform/windowing.h"
 
-namespace monitor_test {
+namespace testsupport {
 
 inline bool eventually(const std::function<bool()>& condition, int milliseconds = 5000) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
@@ -110,4 +110,4 @@ private:
 };
 #endif
 
-}  // namespace monitor_test
+}  // namespace testsupport
