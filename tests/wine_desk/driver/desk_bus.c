@@ -39,6 +39,7 @@ struct desk_ext {
     UNICODE_STRING links[DESK_MAX_LINKS];
     uint32_t link_count;
     int32_t hub_link; /* which of the links is the hub interface; -1: none */
+    BOOLEAN reported_missing; /* left out of its parent's relations: deleted on removal */
 };
 
 static DRIVER_OBJECT *desk_driver;
@@ -151,6 +152,33 @@ static DEVICE_OBJECT *device_for(uint32_t index) {
     return device;
 }
 
+/* Whether a node lies below another one. */
+static BOOLEAN is_below(uint32_t index, uint32_t ancestor) {
+    int32_t at = nodes[index].node->parent;
+    while (at >= 0 && (uint32_t)at != ancestor) at = nodes[at].node->parent;
+    return at >= 0;
+}
+
+/* A node pulled out is left out of its parent's relations: plug and play
+ * then removes its device object and everything below it, and a device
+ * plugged in again is a new device object. The old one is deleted only
+ * when its removal comes, and only then; a device still present keeps its
+ * object through a removal ("Removing a Device in a Bus Driver": the bus
+ * driver deletes the PDO on IRP_MN_REMOVE_DEVICE once it has reported the
+ * device missing, and keeps it otherwise). Deciding by whether the device
+ * is present when the removal comes would keep an object plug and play has
+ * already given up (with the children it had) whenever the device comes
+ * back before its removal arrives. Called with desk_lock held. */
+static void report_missing(uint32_t index) {
+    uint32_t i;
+    for (i = index; i < node_count; ++i) {
+        DEVICE_OBJECT *device = node_devices[i];
+        if (!device || (i != index && !is_below(i, index))) continue;
+        ((struct desk_ext *)device->DeviceExtension)->reported_missing = TRUE;
+        node_devices[i] = NULL;
+    }
+}
+
 /* The children of a node (of the bus itself for parent -1): controllers of
  * the bus, the root hub of a controller, the devices on a hub's ports. */
 static NTSTATUS bus_relations(int32_t parent, IRP *irp) {
@@ -158,6 +186,8 @@ static NTSTATUS bus_relations(int32_t parent, IRP *irp) {
     uint32_t i, count = 0;
 
     ExAcquireFastMutex(&desk_lock);
+    for (i = 0; i < node_count; ++i)
+        if (nodes[i].node->parent == parent && node_absent[i]) report_missing(i);
     for (i = 0; i < node_count; ++i)
         if (nodes[i].node->parent == parent && !node_absent[i]) ++count;
     relations = ExAllocatePoolWithTag(PagedPool, FIELD_OFFSET(DEVICE_RELATIONS, Objects[count + 1]), DESK_POOL_TAG);
@@ -214,16 +244,6 @@ static void set_links(DEVICE_OBJECT *device, BOOLEAN enable) {
     for (i = 0; i < ext->link_count; ++i) IoSetDeviceInterfaceState(&ext->links[i], enable);
 }
 
-/* Whether a node, or a hub above it, has been pulled out. */
-static BOOLEAN node_is_gone(uint32_t index) {
-    int32_t at = (int32_t)index;
-    while (at >= 0) {
-        if (node_absent[at]) return TRUE;
-        at = nodes[at].node->parent;
-    }
-    return FALSE;
-}
-
 static NTSTATUS pdo_pnp(DEVICE_OBJECT *device, IRP *irp) {
     IO_STACK_LOCATION *stack = IoGetCurrentIrpStackLocation(irp);
     struct desk_ext *ext = device->DeviceExtension;
@@ -278,12 +298,8 @@ static NTSTATUS pdo_pnp(DEVICE_OBJECT *device, IRP *irp) {
         break;
     case IRP_MN_REMOVE_DEVICE:
         set_links(device, FALSE);
-        if (node_is_gone(ext->node)) {
-            /* Pulled out: the node is made anew when it comes back. */
+        if (ext->reported_missing) {
             uint32_t i;
-            ExAcquireFastMutex(&desk_lock);
-            node_devices[ext->node] = NULL;
-            ExReleaseFastMutex(&desk_lock);
             for (i = 0; i < ext->link_count; ++i) RtlFreeUnicodeString(&ext->links[i]);
             irp->IoStatus.Status = STATUS_SUCCESS;
             IoCompleteRequest(irp, IO_NO_INCREMENT);
