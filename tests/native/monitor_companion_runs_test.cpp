@@ -108,6 +108,31 @@ TEST_F(RunningMonitor, RunsTheCompanionWhenADeviceIsUnpluggedAndPluggedAgain) {
     EXPECT_EQ(companion->runs(), "begin 1 remove\nend remove\nbegin 1 add\nend add\n");
 }
 
+// The system announces volumes and ports to every top-level window without
+// any registration, and the monitor does not look at what a broadcast
+// names: each of these runs the companion as a USB device's change does.
+TEST_F(RunningMonitor, RunsTheCompanionForTheVolumesAndPortsTheSystemAnnounces) {
+    start();
+    EXPECT_EQ(sim::broadcastVolumeChange(platform::kDbtDeviceArrival, 1u << 4), 1u);
+    EXPECT_EQ(sim::broadcastPortChange(platform::kDbtDeviceRemoveComplete, "COM3"), 1u);
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    EXPECT_EQ(companion->runs(), "begin 1 add\nend add\nbegin 1 remove\nend remove\n");
+
+    // A stick brings its volume: its arrival and removal run the companion
+    // twice each, for the USB device and for the drive.
+    sim::Device stick = sim::DeviceBuilder(0x3E4F, 0x0200).strings("Maker", "Stick", "S1").massStorage().build();
+    machineReplaced = true;
+    sim::installMachine(
+        sim::MachineBuilder().controller(sim::ControllerBuilder().rootHub(sim::HubBuilder(4).device(1, stick))).build());
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    std::string before = companion->runs();
+    ASSERT_TRUE(sim::unplugDevice({0, 1}));
+    ASSERT_TRUE(sim::plugDevice({0, 1}, stick));
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    EXPECT_EQ(companion->runs().substr(before.size()),
+              "begin 1 remove\nend remove\nbegin 1 remove\nend remove\nbegin 1 add\nend add\nbegin 1 add\nend add\n");
+}
+
 TEST_F(RunningMonitor, KeepsTheActionInPlaceWhenTheDirectoryHoldsABlank) {
     // The program entry is quoted, so the child still sees the action as its
     // only argument.

@@ -181,6 +181,12 @@ size_t broadcastDeviceInterfaceChange(uint32_t event, const platform::Guid& inte
 // WM_DEVICECHANGE with DBT_DEVNODES_CHANGED to every top-level window,
 // registered or not, as the system sends on any change of devices.
 size_t broadcastDevNodesChanged();
+// WM_DEVICECHANGE with the event and a DEV_BROADCAST_VOLUME (drive letters
+// as a bit mask, bit 0 for A:) or a DEV_BROADCAST_PORT_W ("COM3") to every
+// top-level window, registered or not, as the system announces volumes and
+// ports. A change of the machine sends them for the devices that bring one.
+size_t broadcastVolumeChange(uint32_t event, uint32_t unitMask);
+size_t broadcastPortChange(uint32_t event, const std::string& portName);
 // True when every broadcast queued so far has been handled by its window
 // (or dropped with it) within the time.
 bool waitForBroadcastsHandled(uint32_t milliseconds);

@@ -294,7 +294,11 @@ size_t broadcastDeviceInterfaceChange(uint32_t event, const platform::Guid& inte
     return queued;
 }
 
-size_t broadcastDevNodesChanged() {
+namespace {
+
+// WM_DEVICECHANGE with the event and the broadcast structure given (empty:
+// lParam 0) to every top-level window, registered or not.
+size_t broadcastToTopLevelWindows(uint32_t event, const std::vector<uint8_t>& payload) {
     Windowing& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     size_t queued = 0;
@@ -303,12 +307,56 @@ size_t broadcastDevNodesChanged() {
         auto message = std::make_shared<SentMessage>();
         message->window = entry.second->handle;
         message->message = platform::kWmDeviceChange;
-        message->wParam = platform::kDbtDevNodesChanged;
-        message->lParam = 0;
+        message->wParam = event;
+        message->payload = payload;
+        message->lParam = payload.empty() ? 0 : reinterpret_cast<intptr_t>(message->payload.data());
         message->broadcast = true;
         if (queueSent(s, message)) ++queued;
     }
     return queued;
+}
+
+// The device types of dbt.h that the system broadcasts on its own.
+constexpr uint32_t kDbtDevtypVolume = 2;
+constexpr uint32_t kDbtDevtypPort = 3;
+
+// DEV_BROADCAST_HDR: dbch_size, dbch_devicetype, dbch_reserved.
+std::vector<uint8_t> broadcastHeader(uint32_t size, uint32_t deviceType) {
+    std::vector<uint8_t> payload(size, 0);
+    std::memcpy(payload.data(), &size, sizeof size);
+    std::memcpy(payload.data() + 4, &deviceType, sizeof deviceType);
+    return payload;
+}
+
+}  // namespace
+
+size_t broadcastDevNodesChanged() { return broadcastToTopLevelWindows(platform::kDbtDevNodesChanged, {}); }
+
+// Volumes and ports are announced to every top-level window without any
+// registration (Microsoft Learn, RegisterDeviceNotification, Remarks: "The
+// DBT_DEVICEARRIVAL and DBT_DEVICEREMOVECOMPLETE events are automatically
+// broadcast to all top-level windows for port devices"; "Volume
+// notifications are also broadcast to top-level windows"). Wine's mount
+// manager does the same for a drive letter that comes or goes
+// (dlls/mountmgr.sys/device.c, send_notify: BroadcastSystemMessageW with a
+// DEV_BROADCAST_VOLUME).
+size_t broadcastVolumeChange(uint32_t event, uint32_t unitMask) {
+    // DEV_BROADCAST_VOLUME: the header, dbcv_unitmask, dbcv_flags (a WORD),
+    // padded to 20 bytes. The flags stay 0: a drive came or went, not media
+    // in a drive (Microsoft Learn, DBT_DEVICEARRIVAL: DBTF_MEDIA marks
+    // inserted media; Wine's mount manager sets it for every drive).
+    std::vector<uint8_t> payload = broadcastHeader(20, kDbtDevtypVolume);
+    std::memcpy(payload.data() + 12, &unitMask, sizeof unitMask);
+    return broadcastToTopLevelWindows(event, payload);
+}
+
+size_t broadcastPortChange(uint32_t event, const std::string& portName) {
+    // DEV_BROADCAST_PORT_W: the header and dbcp_name, ended by a zero.
+    std::u16string name = utf8ToUtf16(portName);
+    std::vector<uint8_t> payload =
+        broadcastHeader(static_cast<uint32_t>(12 + (name.size() + 1) * sizeof(char16_t)), kDbtDevtypPort);
+    std::memcpy(payload.data() + 12, name.data(), name.size() * sizeof(char16_t));
+    return broadcastToTopLevelWindows(event, payload);
 }
 
 bool waitForBroadcastsHandled(uint32_t milliseconds) {
