@@ -4,8 +4,10 @@
 #if defined(__linux__)
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "monitor/device_change_monitor.h"
 #include "monitor_fixture.h"
@@ -44,6 +46,13 @@ protected:
         ASSERT_NE(thread, nullptr);
         window = listeningMonitorWindow();
         ASSERT_NE(window, nullptr);
+    }
+    // Waits until only the notification the held companion's run came from
+    // is left.
+    static void awaitOnlyTheHeldRun() {
+        for (int waited = 0; waited < 5000 && sim::broadcastsWaiting() > 1; waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(sim::broadcastsWaiting(), 1u);
     }
     static size_t usbDeviceChange(uint32_t event) {
         return sim::broadcastDeviceInterfaceChange(event, platform::kGuidDevinterfaceUsbDevice,
@@ -127,10 +136,39 @@ TEST_F(RunningMonitor, RunsTheCompanionForTheVolumesAndPortsTheSystemAnnounces) 
     ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
     std::string before = companion->runs();
     ASSERT_TRUE(sim::unplugDevice({0, 1}));
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
     ASSERT_TRUE(sim::plugDevice({0, 1}, stick));
     ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
     EXPECT_EQ(companion->runs().substr(before.size()),
               "begin 1 remove\nend remove\nbegin 1 remove\nend remove\nbegin 1 add\nend add\nbegin 1 add\nend add\n");
+}
+
+// Notifications are handed over one at a time. While the companion runs,
+// each waits at most the hand-over's time-out and is then withdrawn; once
+// the monitor has taken no message for the hung time, the next is skipped
+// at once. Times shortened here from 2 s and 5 s; a minute stands for
+// never.
+TEST_F(RunningMonitor, LosesTheChangesOfATimeWhenTheCompanionRunsLong) {
+    start();
+    sim::setNotificationTimeOuts(100, 60000);
+    companion->hold();
+    usbDeviceChange(platform::kDbtDeviceArrival);         // runs, and holds the monitor
+    usbDeviceChange(platform::kDbtDeviceRemoveComplete);  // withdrawn
+    usbDeviceChange(platform::kDbtDeviceArrival);         // withdrawn
+    awaitOnlyTheHeldRun();
+    companion->release();
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+
+    sim::setNotificationTimeOuts(60000, 250);
+    companion->hold();
+    sim::broadcastVolumeChange(platform::kDbtDeviceArrival, 1u << 4);  // not handed over: holds the monitor
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    usbDeviceChange(platform::kDbtDeviceRemoveComplete);  // the monitor looks hung: skipped
+    awaitOnlyTheHeldRun();
+    companion->release();
+    ASSERT_TRUE(sim::waitForBroadcastsHandled(5000));
+    sim::setNotificationTimeOuts(2000, 5000);
+    EXPECT_EQ(companion->runs(), "begin 1 add\nend add\nbegin 1 add\nend add\n");
 }
 
 TEST_F(RunningMonitor, KeepsTheActionInPlaceWhenTheDirectoryHoldsABlank) {

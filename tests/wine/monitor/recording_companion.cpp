@@ -1,7 +1,11 @@
 // The companion program the device-change monitor runs, as the tests use
 // it: it appends one line per run to the file named by the environment
 // variable TAMBERLYX_COMPANION_LOG, "<argument count> <first argument>", so
-// that a test sees how often it ran and with exactly which arguments.
+// that a test sees how often it ran and with exactly which arguments. With
+// TAMBERLYX_COMPANION_HOLD_MS set it then runs that much longer, as a slow
+// companion does.
+#include <windows.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -11,5 +15,7 @@ int main(int argc, char** argv) {
     std::FILE* log = std::fopen(logPath, "a");
     if (log == nullptr) return 3;
     std::fprintf(log, "%d %s\n", argc, argc >= 2 ? argv[1] : "-");
-    return std::fclose(log) == 0 ? 0 : 4;
+    if (std::fclose(log) != 0) return 4;
+    if (const char* hold = std::getenv("TAMBERLYX_COMPANION_HOLD_MS")) Sleep(std::strtoul(hold, nullptr, 10));
+    return 0;
 }

@@ -134,6 +134,31 @@ int main() {
     steps.check(quickPair(false, "remove"), "two quick removals run the companion, with \"remove\", at most twice");
     steps.check(quickPair(true, "add"), "two quick arrivals run the companion, with \"add\", at most twice");
 
+    // A companion that runs longer than Wine's delivery time-out: four
+    // changes while it runs. Wine's plug-and-play client hands each
+    // notification to the window in turn and waits at most 2 s; a message
+    // the window has not taken by then is withdrawn (server/queue.c,
+    // result_timeout), and once the window has taken none for 5 s it counts
+    // as hung and SMTO_ABORTIFHUNG drops the next at once. So, with a 7 s
+    // companion: the first change runs it; the second and third are
+    // withdrawn after 2 s each; the fourth finds the window hung.
+    awaitRuns(companionRuns().size());
+    SetEnvironmentVariableA("TAMBERLYX_COMPANION_HOLD_MS", "7000");
+    size_t before = companionRuns().size();
+    plug("0:1", false);
+    Sleep(300);
+    plug("0:3", false);
+    plug("0:1", true);
+    plug("0:3", true);
+    Sleep(12000);
+    SetEnvironmentVariableA("TAMBERLYX_COMPANION_HOLD_MS", nullptr);
+    std::vector<std::string> held = awaitRuns(before + 4);
+    std::printf("(four changes during a 7 s companion ran it %zu time(s):", held.size() - before);
+    for (size_t i = before; i < held.size(); ++i) std::printf(" \"%s\"", held[i].c_str());
+    std::printf(")\n");
+    steps.check(held.size() - before == 1 && held[before] == "2 remove",
+                "changes while a companion runs past the delivery time-out are lost");
+
     dll->usbReleaseDeviceList(env, nullptr, list);
     return steps.failures == 0 ? 0 : 1;
 }

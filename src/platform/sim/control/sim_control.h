@@ -174,8 +174,11 @@ void forgetWindowClasses();
 // WM_DEVICECHANGE with the event (DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE)
 // and a DEV_BROADCAST_DEVICEINTERFACE_W naming the interface, to every
 // window registered for that interface class (or for all classes). The
-// messages are queued to the windows' threads as the system does, ahead of
-// posted messages; the caller does not wait. Returns the number queued.
+// caller does not wait: the plug-and-play client hands the messages over
+// one at a time, each ahead of posted messages, waiting at most 2 s for
+// each; a message not taken by then is withdrawn, and a window whose
+// thread has taken no message for 5 s and is not waiting for one is
+// skipped. Returns the number of messages to hand over.
 size_t broadcastDeviceInterfaceChange(uint32_t event, const platform::Guid& interfaceClass,
                                       const std::string& interfacePath);
 // WM_DEVICECHANGE with DBT_DEVNODES_CHANGED to every top-level window,
@@ -187,9 +190,14 @@ size_t broadcastDevNodesChanged();
 // ports. A change of the machine sends them for the devices that bring one.
 size_t broadcastVolumeChange(uint32_t event, uint32_t unitMask);
 size_t broadcastPortChange(uint32_t event, const std::string& portName);
+// The hand-over's time-out and the time after which a window looks hung
+// (2,000 and 5,000 ms unless a test shortens them).
+void setNotificationTimeOuts(uint32_t sendMilliseconds, uint32_t hungMilliseconds);
 // True when every broadcast queued so far has been handled by its window
 // (or dropped with it) within the time.
 bool waitForBroadcastsHandled(uint32_t milliseconds);
+// Broadcasts queued and not yet handled, withdrawn or dropped.
+size_t broadcastsWaiting();
 // Device-notification registrations for windows that still exist.
 size_t liveNotificationRegistrations();
 

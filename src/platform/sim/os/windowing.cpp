@@ -71,12 +71,15 @@ struct SentMessage {
     intptr_t lParam;
     bool broadcast = false;         // queued by the system; nobody waits for it
     std::vector<uint8_t> payload;   // what lParam points to, owned here
+    bool taken = false;             // its window's thread has begun to handle it
     bool done = false;
     intptr_t result = 0;
 };
 
 struct MessageQueue {
     std::deque<std::shared_ptr<SentMessage>> sent;
+    bool waiting = false;  // its thread waits in GetMessageW for a message
+    std::chrono::steady_clock::time_point lastGet = std::chrono::steady_clock::now();
     std::deque<platform::Msg> posted;
     bool quit = false;
     int32_t quitCode = 0;
@@ -100,6 +103,11 @@ struct Windowing {
     std::map<uintptr_t, Registration> registrations;
     uintptr_t nextRegistration = 0x4E000010;
     size_t broadcastsOutstanding = 0;
+    // Device notifications, handed to their windows one at a time by the
+    // plug-and-play client's thread (started on first use).
+    std::deque<std::shared_ptr<SentMessage>> notifications;
+    bool notifierRunning = false;
+    std::chrono::milliseconds sendTimeOut{2000}, hungAfter{5000};
 };
 
 Windowing& state() {
@@ -263,6 +271,63 @@ void forgetWindowClasses() {
     s.classes.clear();
 }
 
+namespace {
+
+// Whether a window's thread looks hung: it has not asked for a message for
+// a while and is not waiting for one (Wine's server/queue.c,
+// is_queue_hung: 5 s since the last get_message, and not waiting on its
+// queue). The lock is held.
+bool looksHung(const Windowing& s, const MessageQueue& queue) {
+    return !queue.waiting && std::chrono::steady_clock::now() - queue.lastGet > s.hungAfter;
+}
+
+// The plug-and-play client's thread: hands each device notification to its
+// window in turn, as Wine's sechost does (dlls/user32/input.c,
+// devnotify_window_callback: SendMessageTimeoutW(..., SMTO_ABORTIFHUNG,
+// 2000)). A window that looks hung is skipped at once; a message its
+// thread has not begun to handle within the time-out is withdrawn from its
+// queue (server/queue.c, result_timeout), so that a window busy for long
+// loses the notifications of that time. The thread ends when nothing is
+// left to hand over.
+void handOverNotifications() {
+    Windowing& s = state();
+    std::unique_lock<std::mutex> guard(s.lock);
+    while (!s.notifications.empty()) {
+        std::shared_ptr<SentMessage> message = s.notifications.front();
+        s.notifications.pop_front();
+        auto window = findWindow(s, message->window);
+        auto queue = window ? s.queues.find(window->owner) : s.queues.end();
+        if (queue == s.queues.end() || queue->second->ended || looksHung(s, *queue->second)) {
+            dropSent(s, message);
+            s.changed.notify_all();
+            continue;
+        }
+        std::shared_ptr<MessageQueue> receiver = queue->second;
+        receiver->sent.push_back(message);
+        s.changed.notify_all();
+        s.changed.wait_for(guard, s.sendTimeOut, [&message] { return message->done; });
+        if (!message->taken && !message->done) {
+            auto at = std::find(receiver->sent.begin(), receiver->sent.end(), message);
+            if (at != receiver->sent.end()) receiver->sent.erase(at);
+            dropSent(s, message);
+            s.changed.notify_all();
+        }
+    }
+    s.notifierRunning = false;
+}
+
+// Queues a notification for the plug-and-play client; the lock is held.
+void notify(Windowing& s, const std::shared_ptr<SentMessage>& message) {
+    ++s.broadcastsOutstanding;
+    s.notifications.push_back(message);
+    if (!s.notifierRunning) {
+        s.notifierRunning = true;
+        std::thread(handOverNotifications).detach();
+    }
+}
+
+}  // namespace
+
 size_t broadcastDeviceInterfaceChange(uint32_t event, const platform::Guid& interfaceClass,
                                       const std::string& interfacePath) {
     std::u16string name = utf8ToUtf16(interfacePath);
@@ -289,9 +354,17 @@ size_t broadcastDeviceInterfaceChange(uint32_t event, const platform::Guid& inte
         if (!name.empty())
             std::memcpy(message->payload.data() + nameOffset, name.data(), name.size() * sizeof(char16_t));
         message->lParam = reinterpret_cast<intptr_t>(message->payload.data());
-        if (queueSent(s, message)) ++queued;
+        notify(s, message);
+        ++queued;
     }
     return queued;
+}
+
+void setNotificationTimeOuts(uint32_t sendMilliseconds, uint32_t hungMilliseconds) {
+    Windowing& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.sendTimeOut = std::chrono::milliseconds(sendMilliseconds);
+    s.hungAfter = std::chrono::milliseconds(hungMilliseconds);
 }
 
 namespace {
@@ -364,6 +437,12 @@ bool waitForBroadcastsHandled(uint32_t milliseconds) {
     std::unique_lock<std::mutex> guard(s.lock);
     return s.changed.wait_for(guard, std::chrono::milliseconds(milliseconds),
                               [&s] { return s.broadcastsOutstanding == 0; });
+}
+
+size_t broadcastsWaiting() {
+    Windowing& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.broadcastsOutstanding;
 }
 
 size_t liveNotificationRegistrations() {
@@ -510,9 +589,11 @@ int32_t GetMessageW(Msg* message, Hwnd window, uint32_t filterMin, uint32_t filt
     std::shared_ptr<sim::MessageQueue> queue = sim::queueOfCaller(s);
     bool anyMessage = filterMin == 0 && filterMax == 0;
     for (;;) {
+        queue->lastGet = std::chrono::steady_clock::now();
         if (!queue->sent.empty()) {
             auto sent = queue->sent.front();
             queue->sent.pop_front();
+            sent->taken = true;
             sim::handleSent(s, guard, sent);
             continue;
         }
@@ -529,7 +610,9 @@ int32_t GetMessageW(Msg* message, Hwnd window, uint32_t filterMin, uint32_t filt
             *message = Msg{nullptr, kWmQuit, static_cast<uintptr_t>(queue->quitCode), 0, sim::messageTime(), 0, 0, 0};
             return 0;
         }
+        queue->waiting = true;
         s.changed.wait(guard);
+        queue->waiting = false;
     }
 }
 
