@@ -88,8 +88,9 @@ void addDescriptors(std::vector<uint8_t>& out, const sim::Device& d) {
 }
 
 // A vendor-defined report descriptor with one input, one output and one
-// feature report of the given lengths (report id byte included), without
-// report ids: the layout the bench's report lengths describe.
+// feature report of the given lengths (report id byte included), for each
+// report id the bench declares, or without report ids when it declares
+// none: the layout the bench's report lengths describe.
 std::vector<uint8_t> reportDescriptor(const sim::HidBehaviour& b) {
     std::vector<uint8_t> d = {0x06, 0x00, 0xFF,  // Usage Page (vendor defined 0xFF00)
                               0x09, 0x01,        // Usage (1)
@@ -103,9 +104,14 @@ std::vector<uint8_t> reportDescriptor(const sim::HidBehaviour& b) {
         d.insert(d.end(), {0x96, static_cast<uint8_t>(count & 0xFF), static_cast<uint8_t>(count >> 8)});  // Report Count
         d.insert(d.end(), {0x09, 0x01, main, 0x02});  // Usage (1), Input/Output/Feature (Data, Variable, Absolute)
     };
-    report(b.inputReportLength, 0x81);
-    report(b.outputReportLength, 0x91);
-    report(b.featureReportLength, 0xB1);
+    std::vector<int> ids(b.reportIds.begin(), b.reportIds.end());
+    if (ids.empty()) ids.push_back(-1);
+    for (int id : ids) {
+        if (id >= 0) d.insert(d.end(), {0x85, static_cast<uint8_t>(id)});  // Report ID
+        report(b.inputReportLength, 0x81);
+        report(b.outputReportLength, 0x91);
+        report(b.featureReportLength, 0xB1);
+    }
     d.push_back(0xC0);  // End Collection
     return d;
 }
