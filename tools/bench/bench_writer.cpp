@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <nlohmann/json.hpp>
 
 #include "platform/sim/model/bench_keys.h"
@@ -91,7 +92,7 @@ Json hidInterface(const sim::HidInterface& h) {
     if (h.openError != 0) faults["openError"] = h.openError;
     if (h.attributesError != 0) faults["attributesError"] = h.attributesError;
     writeInterfaceFaults(h.interface, faults);
-    if (!faults.empty()) out["faults"] = faults;
+    if (!faults.empty()) out["faults"] = std::move(faults);
     return out;
 }
 
@@ -107,7 +108,7 @@ void writeWinUsb(const sim::WinUsbBehaviour& w, Json& out) {
                          {"behaviour", sim::pipeKindName(p.kind)},
                          {"to", hexNumber(p.pairedPipe, 2)},
                          {"delayMs", p.delayMs}});
-    out["winusb"] = {{"pipes", pipes}, {"vendorControlEcho", w.vendorControlEcho}};
+    out["winusb"] = {{"pipes", std::move(pipes)}, {"vendorControlEcho", w.vendorControlEcho}};
 }
 
 Json device(const sim::Device& d, const sim::Port& port) {
@@ -137,7 +138,7 @@ Json device(const sim::Device& d, const sim::Port& port) {
         for (size_t at = 2; at + 1 < list.size(); at += 2) ids.push_back(static_cast<uint16_t>(list[at] | list[at + 1] << 8));
         Json languages = Json::array();
         for (uint16_t id : ids) languages.push_back(hexNumber(id, 4));
-        out["languages"] = languages;
+        out["languages"] = std::move(languages);
         writeFailWith(d.languages->failWith, "languages", faults);
     }
     if (!d.strings.empty()) {
@@ -150,7 +151,7 @@ Json device(const sim::Device& d, const sim::Port& port) {
                     faults["strings"][std::to_string(byIndex.first)][sim::bench_key::kFailWith] =
                         byLanguage.second.failWith;
             }
-        out["strings"] = strings;
+        out["strings"] = std::move(strings);
     }
 
     writeNodeProperties(d.node, out);
@@ -161,7 +162,7 @@ Json device(const sim::Device& d, const sim::Port& port) {
     if (!d.hidInterfaces.empty()) {
         Json list = Json::array();
         for (const sim::HidInterface& h : d.hidInterfaces) list.push_back(hidInterface(h));
-        out["hidInterfaces"] = list;
+        out["hidInterfaces"] = std::move(list);
     }
     writeWinUsb(d.winUsb, out);
     writeHeldOpen(d.heldOpen, out);
@@ -175,7 +176,7 @@ Json device(const sim::Device& d, const sim::Port& port) {
     writeFailWith(port.driverKeyAnswer.failWith, "driverKeyName", faults);
     writeFailWith(port.nodeNameAnswer.failWith, "nodeName", faults);
     writeNodeFaults(d.node, d.usbInterface, faults);
-    if (!faults.empty()) out["faults"] = faults;
+    if (!faults.empty()) out["faults"] = std::move(faults);
     return out;
 }
 
@@ -189,12 +190,12 @@ Json hub(const sim::Hub& h) {
     Json ports = Json::object();
     for (size_t i = 0; i < h.ports.size(); ++i)
         if (h.ports[i].device) ports[std::to_string(i + 1)] = device(*h.ports[i].device, h.ports[i]);
-    out["ports"] = ports;
+    out["ports"] = std::move(ports);
     Json faults = Json::object();
     if (h.openError != 0) faults["openError"] = h.openError;
     if (h.nodeInfoError != 0) faults["nodeInfoError"] = h.nodeInfoError;
     if (h.reportedPortCount) faults["reportedPortCount"] = *h.reportedPortCount;
-    if (!faults.empty()) out["faults"] = faults;
+    if (!faults.empty()) out["faults"] = std::move(faults);
     return out;
 }
 
@@ -222,7 +223,7 @@ Json controller(const sim::HostController& c) {
     Json rootNode;
     writeNodeProperties(c.rootHubNode, rootNode);
     rootNode["driver"] = optionalText(c.rootHubNode.driver);
-    out["rootHubNode"] = rootNode;
+    out["rootHubNode"] = std::move(rootNode);
     out["rootHub"] = hub(c.rootHub);
 
     Json faults = Json::object();
@@ -233,7 +234,7 @@ Json controller(const sim::HostController& c) {
         if (c.powerMap[i].failWith != 0) faults["powerMap"][std::to_string(101 + i)] = c.powerMap[i].failWith;
     if (c.controllerInfo.failWith != 0) faults["controllerInfo"] = c.controllerInfo.failWith;
     writeNodeFaults(c.node, c.interface, faults);
-    if (!faults.empty()) out["faults"] = faults;
+    if (!faults.empty()) out["faults"] = std::move(faults);
     return out;
 }
 
