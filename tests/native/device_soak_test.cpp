@@ -10,7 +10,6 @@
 #include "enum/walk_state.h"
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/machine_builder.h"
-#include "platform/sim/os/modules.h"
 #include "session_fixture.h"
 
 using namespace testsupport;

@@ -9,7 +9,8 @@
 
 #include "platform/files.h"
 #include "platform/sim/control/sim_control.h"
-#include "platform/sim/devices/device_runtime.h"
+#include "platform/sim/devices/hid_device.h"
+#include "platform/sim/devices/winusb_device.h"
 #include "platform/usb_requests.h"
 #include "transfer_fixture.h"
 

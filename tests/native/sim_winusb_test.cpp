@@ -12,9 +12,9 @@
 #include "platform/files.h"
 #include "platform/kernel.h"
 #include "platform/sim/control/sim_control.h"
-#include "platform/sim/devices/device_runtime.h"
+#include "platform/sim/devices/hid_device.h"
+#include "platform/sim/devices/winusb_device.h"
 #include "platform/sim/model/bench.h"
-#include "platform/sim/os/modules.h"
 #include "platform/usb_requests.h"
 #include "transfer_fixture.h"
 

@@ -12,7 +12,6 @@
 #include "monitor_fixture.h"
 #include "platform/kernel.h"
 #include "platform/sim/control/sim_control.h"
-#include "platform/sim/os/modules.h"
 #include "session/access_handle.h"
 #include "session/initialization.h"
 

@@ -17,9 +17,9 @@
 #include "base/device_entry.h"
 #include "base/status_code.h"
 #include "platform/sim/control/sim_control.h"
-#include "platform/sim/devices/device_runtime.h"
+#include "platform/sim/devices/hid_device.h"
+#include "platform/sim/devices/winusb_device.h"
 #include "platform/sim/model/machine_builder.h"
-#include "platform/sim/os/modules.h"
 
 namespace testsupport {
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -200,5 +201,32 @@ bool waitForBroadcastsHandled(uint32_t milliseconds);
 size_t broadcastsWaiting();
 // Device-notification registrations for windows that still exist.
 size_t liveNotificationRegistrations();
+
+// ---------------------------------------------------------------------------
+// Loadable modules ("winusb.dll")
+// ---------------------------------------------------------------------------
+
+// The handle of a module loaded by name and not yet released, or null.
+platform::Module loadedModuleNamed(const char* name);
+// A module made unavailable cannot be loaded (ERROR_MOD_NOT_FOUND); one
+// already loaded stays loaded. An entry point made unavailable is not found
+// by GetProcAddress (ERROR_PROC_NOT_FOUND).
+void setModuleAvailable(const std::string& module, bool available);
+void setEntryPointAvailable(const std::string& module, const std::string& entryPoint, bool available);
+// Every module and entry point available again; references are kept.
+void restoreModules();
+// LoadLibraryA references not yet released by FreeLibrary.
+int moduleReferences(const std::string& module);
+
+// ---------------------------------------------------------------------------
+// The running devices (their classes: devices/winusb_device.h, hid_device.h)
+// ---------------------------------------------------------------------------
+
+class WinUsbDevice;
+class HidDevice;
+// The running device behind an interface path of the installed machine
+// (made if need be), or null when the path names no such device.
+std::shared_ptr<WinUsbDevice> winUsbDeviceAt(const std::string& interfacePath);
+std::shared_ptr<HidDevice> hidDeviceAt(const std::string& hidPath);
 
 }  // namespace sim

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/devices/hid_device.h"
 #include "platform/sim/model/machine.h"
 #include "platform/sim/model/machine_index.h"
@@ -27,9 +28,7 @@ std::shared_ptr<FileEndpoint> endpointFor(const Target& target);
 // records, devices gone are unplugged and forgotten.
 void syncDeviceRuntime(Machine& machine);
 
-// The running device behind an interface path of the installed machine
-// (made if need be), or null when the path names no such device. For tests.
-std::shared_ptr<WinUsbDevice> winUsbDeviceAt(const std::string& interfacePath);
-std::shared_ptr<HidDevice> hidDeviceAt(const std::string& hidPath);
+// winUsbDeviceAt and hidDeviceAt, for tests, are declared in
+// control/sim_control.h.
 
 }  // namespace sim

@@ -13,7 +13,7 @@
 #include "platform/sim/control/faults.h"
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/io/handles.h"
-#include "platform/sim/os/modules.h"
+#include "platform/sim/control/sim_control.h"
 
 namespace sim {
 namespace {

@@ -1,6 +1,6 @@
 // Library loading on the simulated machine. The one module it has is
 // "winusb.dll", whose entry points drive the simulated WinUSB devices.
-#include "platform/sim/os/modules.h"
+#include "platform/sim/control/sim_control.h"
 
 #include <cctype>
 #include <map>

@@ -12,7 +12,7 @@
 #include "platform/sim/control/faults.h"
 #include "platform/sim/control/misuse.h"
 #include "platform/sim/devices/winusb_device.h"
-#include "platform/sim/os/modules.h"
+#include "platform/sim/control/sim_control.h"
 #include "platform/sim/os/winusb_entry_points.h"
 #include "platform/winusb.h"
 
