@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <string>
 
@@ -57,11 +58,12 @@ inline sim::HostController controllerWithDevice(const sim::DeviceBuilder& device
 class ScratchModuleDirectory {
 public:
     ScratchModuleDirectory() : savedRoot_(sim::driveRoot()), savedModule_(sim::modulePath()) {
+        // Unique across processes too: ctest runs tests side by side, and
+        // under AddressSanitizer two processes give out the same addresses.
         static std::atomic<int> counter{0};
         std::error_code ignored;
         root_ = std::filesystem::temp_directory_path(ignored) /
-                ("tamberlyx-enum-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
-                 std::to_string(counter++));
+                ("tamberlyx-enum-" + std::to_string(std::random_device{}()) + "-" + std::to_string(counter++));
         std::filesystem::remove_all(root_, ignored);
         std::filesystem::create_directories(root_ / "c" / "lib", ignored);
         sim::setDriveRoot(root_.string());
