@@ -16,9 +16,7 @@ namespace {
 // The interfaces a machine exposes: normalised path -> (class, path).
 using InterfaceSet = std::map<std::string, std::pair<platform::Guid, std::string>>;
 
-InterfaceSet interfacesOf(Machine& machine) {
-    MachineIndex index;
-    index.rebuild(machine);
+InterfaceSet interfacesOf(const MachineIndex& index) {
     InterfaceSet set;
     for (const IndexedNode& node : index.nodes)
         for (const auto& entry : node.interfaces)
@@ -31,8 +29,8 @@ InterfaceSet interfacesOf(Machine& machine) {
 // under a drive letter, the USB serial driver ("usbser") makes a COM port.
 // As Windows remembers a device's drive letter (the mount manager's
 // MountedDevices) and COM number (the ports database), a device keeps what
-// it was given when it comes back; a new one gets the lowest not yet given:
-// letters from D: (C: is the system's), ports from COM1.
+// it was given when it comes back; a new one gets the next after those
+// given: letters from D: (C: is the system's), ports from COM1.
 struct Given {
     const char* service;
     uint32_t first, last;
@@ -45,9 +43,7 @@ Given ports{"usbser", 1, 256,
             [](uint32_t event, uint32_t number) { broadcastPortChange(event, "COM" + std::to_string(number)); }, {}};
 
 // Instance id -> number, for the devices of a machine that bring one.
-std::map<std::string, uint32_t> numbersOf(Machine& machine, Given& given) {
-    MachineIndex index;
-    index.rebuild(machine);
+std::map<std::string, uint32_t> numbersOf(const MachineIndex& index, Given& given) {
     std::map<std::string, uint32_t> found;
     for (const IndexedNode& node : index.nodes) {
         const DevNode& n = *node.node;
@@ -81,10 +77,13 @@ bool announceChanges(Given& given, const std::map<std::string, uint32_t>& from,
 
 void machineChanged(Machine& before, Machine& after) {
     syncDeviceRuntime(after);
-    InterfaceSet went = interfacesOf(before);
-    InterfaceSet came = interfacesOf(after);
-    std::map<std::string, uint32_t> volumesBefore = numbersOf(before, volumes), volumesAfter = numbersOf(after, volumes);
-    std::map<std::string, uint32_t> portsBefore = numbersOf(before, ports), portsAfter = numbersOf(after, ports);
+    MachineIndex was, is;
+    was.rebuild(before);
+    is.rebuild(after);
+    InterfaceSet went = interfacesOf(was);
+    InterfaceSet came = interfacesOf(is);
+    std::map<std::string, uint32_t> volumesBefore = numbersOf(was, volumes), volumesAfter = numbersOf(is, volumes);
+    std::map<std::string, uint32_t> portsBefore = numbersOf(was, ports), portsAfter = numbersOf(is, ports);
     bool changed = announceChanges(volumes, volumesBefore, volumesAfter, platform::kDbtDeviceRemoveComplete);
     changed |= announceChanges(ports, portsBefore, portsAfter, platform::kDbtDeviceRemoveComplete);
     for (const auto& entry : went) {
