@@ -11,24 +11,6 @@ TamberlyxDll* loadTamberlyx(const char* program) {
     return dll;
 }
 
-int printListing(const TamberlyxDll& methods) {
-    FakeJvm jvm;
-    JNIEnv* env = jvm.env();
-    jint handle = methods.usbInitialize(env, nullptr);
-    jint list = methods.usbCreateDeviceList(env, nullptr, handle, 0xFFFF);
-    if (list < 0) {
-        std::fprintf(stderr, "listing: usbCreateDeviceList answered %d\n", static_cast<int>(list));
-        return 1;
-    }
-    jint count = methods.usbGetDeviceListCount(env, nullptr, list);
-    std::printf("devices: %d\n", static_cast<int>(count));
-    for (jint i = 0; i < count; ++i)
-        std::printf("%s\n", sim::utf16ToUtf8(jvm.textOf(methods.usbGetDeviceInfo(env, nullptr, list, i))).c_str());
-    methods.usbReleaseDeviceList(env, nullptr, list);
-    methods.usbRelease(env, nullptr, handle);
-    return 0;
-}
-
 jint indexOfProduct(const TamberlyxDll& methods, FakeJvm& jvm, jint list, const std::string& product) {
     jint count = methods.usbGetDeviceListCount(jvm.env(), nullptr, list);
     for (jint i = 0; i < count; ++i) {

@@ -1,6 +1,5 @@
-// The listing the Wine desk's comparison is made of: what a Java program
-// gets through the 19 methods, here through a fake JVM: "devices: N", then
-// one description record per line, in UTF-8.
+// What the Wine desk's test programs share: Tamberlyx.dll loaded as a JVM
+// loads it, a listed device found by its product, and a report of steps.
 #pragma once
 
 #include <string>
@@ -11,9 +10,6 @@
 // Tamberlyx.dll beside this program with its methods resolved, or null
 // after saying on the standard error stream why not.
 TamberlyxDll* loadTamberlyx(const char* program);
-
-// Lists every device (vendor filter 0xFFFF); 0, or 1 when no list was made.
-int printListing(const TamberlyxDll& methods);
 
 // The index of the device of a list whose record names this product, or -1.
 jint indexOfProduct(const TamberlyxDll& methods, FakeJvm& jvm, jint list, const std::string& product);

@@ -1,0 +1,174 @@
+#include "sequence.h"
+
+#include <cstdio>
+#include <set>
+#include <string>
+
+#include "fake_jvm.h"
+#include "platform/sim/model/text.h"
+
+namespace {
+
+struct List {
+    uint32_t vendor;
+    jint id;
+};
+
+class Sequence {
+public:
+    Sequence(const TamberlyxDll& methods, const DeskHands& hands) : m_(methods), hands_(hands) {}
+
+    int run(const sim::Machine& machine) {
+        handle_ = m_.usbInitialize(env(), nullptr);
+        std::printf("usbInitialize: %d\n", static_cast<int>(handle_));
+        lists_.push_back({0xFFFF, m_.usbCreateDeviceList(env(), nullptr, handle_, 0xFFFF)});
+        lists_.push_back({0x0000, m_.usbCreateDeviceList(env(), nullptr, handle_, 0x0000)});
+        for (uint32_t vendor : vendorsPresent()) lists_.push_back({vendor, m_.usbCreateDeviceList(env(), nullptr, handle_, vendor)});
+        for (const List& list : lists_) {
+            if (list.id < 0) {
+                std::fprintf(stderr, "sequence: usbCreateDeviceList(%s) answered %d\n", sim::hex4(list.vendor).c_str(),
+                             static_cast<int>(list.id));
+                return 1;
+            }
+            printList(list, "");
+        }
+        openEach();
+
+        int status = 0;
+        std::vector<uint32_t> location;
+        if (!chooseDeviceToPull(machine, &location)) {
+            std::printf("no device to pull out\n");
+        } else if (!hands_.plug(location, false) || !updateAll("after unplug") || !hands_.plug(location, true) ||
+                   !updateAll("after plug")) {
+            std::fprintf(stderr, "sequence: the device at %s did not come and go\n", locationText(location).c_str());
+            status = 1;
+        }
+        for (const List& list : lists_) m_.usbReleaseDeviceList(env(), nullptr, list.id);
+        m_.usbRelease(env(), nullptr, handle_);
+        return status;
+    }
+
+private:
+    JNIEnv* env() { return jvm_.env(); }
+
+    std::string record(jint list, jint index) {
+        return sim::utf16ToUtf8(jvm_.textOf(m_.usbGetDeviceInfo(env(), nullptr, list, index)));
+    }
+
+    void printList(const List& list, const char* when) {
+        jint count = m_.usbGetDeviceListCount(env(), nullptr, list.id);
+        std::string name = "list " + sim::hex4(list.vendor) + when;
+        std::printf("%s: devices %d\n", name.c_str(), static_cast<int>(count));
+        for (jint i = 0; i < count; ++i) std::printf("%s: %s\n", name.c_str(), record(list.id, i).c_str());
+    }
+
+    // The vendor ids of the 0xFFFF list's records ("1:=VVVV:=PPPP:=...").
+    std::set<uint32_t> vendorsPresent() {
+        std::set<uint32_t> vendors;
+        jint count = m_.usbGetDeviceListCount(env(), nullptr, lists_[0].id);
+        for (jint i = 0; i < count; ++i) {
+            std::string text = record(lists_[0].id, i);
+            size_t start = text.find(":=");
+            if (start != std::string::npos) vendors.insert(std::stoul(text.substr(start + 2, 4), nullptr, 16));
+        }
+        return vendors;
+    }
+
+    // Opens every HID device of the 0xFFFF list (WinUSB is not served over
+    // the desk: Wine's winusb.dll has no working entry points); one that
+    // opens tells its device descriptor and texts as the listing stored them.
+    void openEach() {
+        jint list = lists_[0].id;
+        jint count = m_.usbGetDeviceListCount(env(), nullptr, list);
+        for (jint i = 0; i < count; ++i) {
+            std::string which = record(list, i);
+            if (which.find(":=h:=end") == std::string::npos) continue;
+            jint opened = m_.usbOpenDevice(env(), nullptr, list, i);
+            std::printf("open %s: %d\n", which.c_str(), static_cast<int>(opened));
+            if (opened != 0) continue;
+            jbyteArray bytes = jvm_.newByteArray(std::vector<jbyte>(18));
+            jint answer = m_.usbGetDeviceDescriptor(env(), nullptr, list, i, 1, 0, 18, bytes);
+            std::string hex;
+            for (jbyte b : jvm_.bytesOf(bytes)) hex += sim::hex4(static_cast<uint8_t>(b)).substr(2);
+            std::printf("descriptor %s: %d %s\n", which.c_str(), static_cast<int>(answer), hex.c_str());
+            for (jint kind = 1; kind <= 3; ++kind) {
+                jbyteArray text = jvm_.newByteArray(std::vector<jbyte>(256));
+                answer = m_.usbGetDeviceDescriptor(env(), nullptr, list, i, 3, kind, 256, text);
+                std::vector<jbyte> got = jvm_.bytesOf(text);
+                std::string shown(got.begin(), got.end());
+                std::printf("text %d %s: %d %s\n", static_cast<int>(kind), which.c_str(), static_cast<int>(answer),
+                            shown.c_str());
+            }
+            std::printf("close %s: %d\n", which.c_str(), static_cast<int>(m_.usbCloseDevice(env(), nullptr, list, i)));
+        }
+    }
+
+    // The device to pull out: of the listed devices that are not HID
+    // devices, the one whose record sorts first (the machines' orders of
+    // controllers differ), found in the machine depth first (not a hub).
+    bool chooseDeviceToPull(const sim::Machine& machine, std::vector<uint32_t>* location) {
+        std::set<std::string> candidates;
+        jint count = m_.usbGetDeviceListCount(env(), nullptr, lists_[0].id);
+        for (jint i = 0; i < count; ++i) {
+            std::string text = record(lists_[0].id, i);
+            if (text.find(":=h:=end") == std::string::npos) candidates.insert(text);
+        }
+        if (candidates.empty()) return false;
+        std::string ids = candidates.begin()->substr(0, 15);  // "1:=VVVV:=PPPP:="
+        std::function<bool(const sim::Hub&, std::vector<uint32_t>)> search = [&](const sim::Hub& hub,
+                                                                                 std::vector<uint32_t> at) {
+            for (size_t port = 0; port < hub.ports.size(); ++port) {
+                if (!hub.ports[port].device) continue;
+                const sim::Device& device = *hub.ports[port].device;
+                at.push_back(static_cast<uint32_t>(port + 1));
+                if (device.isHub && search(device.hub, at)) return true;
+                if (!device.isHub && device.hidInterfaces.empty() &&
+                    ids == "1:=" + sim::hex4(device.descriptor.idVendor) + ":=" +
+                               sim::hex4(device.descriptor.idProduct) + ":=") {
+                    *location = at;
+                    return true;
+                }
+                at.pop_back();
+            }
+            return false;
+        };
+        for (size_t c = 0; c < machine.controllers.size(); ++c)
+            if (search(machine.controllers[c].rootHub, {static_cast<uint32_t>(c)})) return true;
+        return false;
+    }
+
+    static std::string locationText(const std::vector<uint32_t>& location) {
+        std::string text;
+        for (size_t i = 0; i < location.size(); ++i)
+            text += (i == 0 ? "" : i == 1 ? ":" : ".") + std::to_string(location[i]);
+        return text;
+    }
+
+    // Updates every list and prints each list's change records and records.
+    bool updateAll(const char* when) {
+        bool updated = true;
+        for (const List& list : lists_) updated &= m_.usbUpdateDeviceList(env(), nullptr, list.id, 0) >= 0;
+        for (const List& list : lists_) {
+            std::string name = sim::hex4(list.vendor) + " " + when;
+            for (int n = 0; n < 100; ++n) {
+                std::string change = sim::utf16ToUtf8(jvm_.textOf(m_.usbGetChangeInfo(env(), nullptr, list.id, 0)));
+                if (change.empty()) break;
+                std::printf("change %s: %s\n", name.c_str(), change.c_str());
+            }
+            printList(list, (std::string(" ") + when).c_str());
+        }
+        return updated;
+    }
+
+    const TamberlyxDll& m_;
+    const DeskHands& hands_;
+    FakeJvm jvm_;
+    jint handle_ = -1;
+    std::vector<List> lists_;
+};
+
+}  // namespace
+
+int runSequence(const TamberlyxDll& methods, const sim::Machine& machine, const DeskHands& hands) {
+    return Sequence(methods, hands).run(machine);
+}

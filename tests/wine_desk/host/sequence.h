@@ -1,0 +1,31 @@
+// The sequence of native calls the Wine desk's comparison makes on both
+// sides: the real DLL over the Wine desk, and the same 19 methods linked
+// over the simulated stack. It prints one line per answer, each naming what
+// it answers, so that the two outputs compare as sorted sets of lines (Wine
+// lists host controllers in an order of its own; only the order may
+// differ):
+//   - the lists for 0xFFFF, 0x0000 and each vendor present, record by record;
+//   - every listed HID device opened: the result, and for a device that
+//     opens its device descriptor and its three texts;
+//   - a listed device that is not a HID device (the one whose record sorts
+//     first) pulled out and plugged in again: after each, every list's
+//     change records and records.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "platform/sim/model/machine.h"
+#include "tamberlyx_dll.h"
+
+struct DeskHands {
+    // Pulls out (present false) or plugs back the device at the location
+    // ({controller index, port, port, ...}); returns once the machine's
+    // device interfaces show the change. False when that did not happen.
+    std::function<bool(const std::vector<uint32_t>& location, bool present)> plug;
+};
+
+// Runs the sequence over the machine the methods see, described by
+// `machine`; 0, or 1 when a step could not be made.
+int runSequence(const TamberlyxDll& methods, const sim::Machine& machine, const DeskHands& hands);
