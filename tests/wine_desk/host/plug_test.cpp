@@ -110,6 +110,9 @@ int main() {
     steps.check(result == -113, "the pending read fails (got " + std::to_string(result) + ")");
     steps.check(waited < 4000, "before its time-out of 5000 ms (" + std::to_string(waited) + " ms)");
     steps.check(dll->usbCloseDevice(env, nullptr, list, mute) == 0, "the stale handle closes");
+    // Plugged back once the removal's companion has run: two quick changes
+    // are the next step's.
+    awaitRuns(base + 3);
     plug("0:3", true);
     size_t settled = awaitRuns(base + 4).size();
     steps.check(settled == base + 4, "the silent device's removal and arrival ran the companion once each");

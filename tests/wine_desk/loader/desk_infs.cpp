@@ -85,11 +85,13 @@ std::map<std::string, std::string> deskInfs(const std::vector<DeskNode>& nodes, 
                             classGuid(entry.first) +
                             "\r\nProvider=%Provider%\r\nDriverVer=01/01/2026,1.0.0.0\r\n\r\n"
                             "[Manufacturer]\r\n%Provider%=desk,NTamd64\r\n\r\n[desk.NTamd64]\r\n" +
-                            models + "\r\n" + sections + services + "[Strings]\r\nProvider=\"Tamberlyx Wine desk\"\r\n" +
+                            models + "\r\n" + sections + services + "[Strings]\r\nProvider=\"" + kDeskProvider + "\"\r\n" +
                             strings;
     }
     return infs;
 }
+
+const char* const kDeskProvider = "Tamberlyx Wine desk";
 
 std::string passThroughFile(const std::string& service) { return "desk_" + service + ".sys"; }
 

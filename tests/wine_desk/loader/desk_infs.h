@@ -14,6 +14,9 @@
 
 namespace desk {
 
+// The provider every desk INF names (its Strings section's Provider).
+extern const char* const kDeskProvider;
+
 // Setup class -> INF text. Nodes of a class this table does not know are
 // left out and named in *unknownClasses.
 std::map<std::string, std::string> deskInfs(const std::vector<DeskNode>& nodes, std::vector<std::string>* unknownClasses);

@@ -2,7 +2,8 @@
 //
 //   desk_loader install        installs the bus driver as a root-enumerated
 //                              device (once per prefix)
-//   desk_loader load [BENCH]   installs the INF files of the bench's device
+//   desk_loader load [BENCH]   removes the device nodes of earlier machines,
+//                              installs the INF files of the bench's device
 //                              nodes, hands the machine to the bus driver,
 //                              and waits until every node's interfaces are
 //                              there (the built-in bench when none is named)
@@ -29,6 +30,7 @@
 #include <setupapi.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -130,11 +132,67 @@ int presentInterfaces(const GUID& cls) {
     return count;
 }
 
+// Whether an installed INF file (in Windows' INF directory, where
+// installing renames it oemN.inf) is one of the desk's: by its provider.
+bool deskInf(const char* infName, std::map<std::string, bool>* known) {
+    auto found = known->find(infName);
+    if (found != known->end()) return found->second;
+    bool ours = false;
+    HINF inf = SetupOpenInfFileA(infName, nullptr, INF_STYLE_WIN4, nullptr);
+    if (inf != INVALID_HANDLE_VALUE) {
+        char provider[128] = {};
+        ours = SetupGetLineTextA(nullptr, inf, "Strings", "Provider", provider, sizeof provider, nullptr) &&
+               std::string(provider) == desk::kDeskProvider;
+        SetupCloseInfFile(inf);
+    }
+    (*known)[infName] = ours;
+    return ours;
+}
+
+// Removes the device nodes of machines loaded in earlier sessions. Wine
+// keeps a device node and its interface keys after the session that made it
+// ends, and its SetupDiGetClassDevsW puts every device that ever had an
+// interface of a class into the set, present or not (devinst.c,
+// SETUPDI_EnumerateMatchingInterfaces creates the device before it looks at
+// the interfaces' Linked flags). Windows gives only present devices
+// (DIGCF_PRESENT); so that the desk shows a machine as Windows would, no
+// node of an earlier machine stays. The desk's nodes are known by the INF
+// file their driver was installed from; the bus itself, root-enumerated,
+// stays.
+int removeEarlierMachines() {
+    HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+    if (set == INVALID_HANDLE_VALUE) return fail("listing the device nodes");
+    std::map<std::string, bool> infs;
+    int removed = 0;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+        char instance[512] = {};
+        if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, nullptr) ||
+            _strnicmp(instance, "ROOT\\", 5) == 0)
+            continue;
+        HKEY driverKey = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
+        if (driverKey == INVALID_HANDLE_VALUE) continue;
+        char infName[MAX_PATH] = {};
+        DWORD size = sizeof infName - 1;
+        bool read = RegQueryValueExA(driverKey, "InfPath", nullptr, nullptr, reinterpret_cast<BYTE*>(infName), &size) ==
+                    ERROR_SUCCESS;
+        RegCloseKey(driverKey);
+        if (!read || !deskInf(infName, &infs)) continue;
+        if (SetupDiRemoveDevice(set, &device)) ++removed;
+        else std::fprintf(stderr, "desk_loader: %s not removed (error %lu)\n", instance, GetLastError());
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    if (removed > 0) std::fprintf(stderr, "desk_loader: %d device node(s) of earlier machines removed\n", removed);
+    return 0;
+}
+
 int load(const std::string& benchPath) {
     sim::Machine machine;
     std::string error;
     if (benchPath.empty()) machine = sim::defaultBench();
     else if (!sim::loadBenchFile(benchPath, &machine, &error)) return fail(error, 0);
+    if (removeEarlierMachines() != 0) return 1;
     std::vector<desk::DeskNode> nodes = desk::deskNodes(machine);
     // Faults a driver cannot serve are answered as usual: say which.
     for (const std::string& fault : desk::unservedFaults(machine))
