@@ -68,8 +68,9 @@ Visit visitController(platform::DevInfoSet set, uint32_t index, platform::SpDevi
         platform::CloseHandle(hostController);
         tracepoint::tag("Ea15");
     } else {
+        uint32_t error = platform::GetLastError();  // before the trace file's append sets another
         tracepoint::tag("Ea13!");
-        tracepoint::code(platform::GetLastError());
+        tracepoint::code(error);
     }
     platform::HeapFreeBlock(detail);
     return Visit::Next;

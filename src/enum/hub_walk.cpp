@@ -56,8 +56,9 @@ void walkHub(char* path) {
     uint32_t returned = 0;
     if (!platform::DeviceIoControl(hub, platform::kIoctlUsbGetNodeInformation, node, sizeof *node, node,
                                    sizeof *node, &returned, nullptr)) {
+        uint32_t error = platform::GetLastError();  // before the trace file's append sets another
         tracepoint::tag("Eh13!");
-        tracepoint::code(platform::GetLastError());
+        tracepoint::code(error);
     } else {
         tracepoint::tag("Eh15");
         tracepoint::number(node->HubDescriptor.bNumberOfPorts);

@@ -21,10 +21,13 @@ bool ask(platform::Handle device, const NameRequest& request, void* buffer, uint
     return platform::DeviceIoControl(device, request.ioctl, buffer, size, buffer, size, returned, nullptr);
 }
 
+// The request's error is read before the tag is written: appending to the
+// trace file sets the last error (ERROR_ALREADY_EXISTS).
 void traceFailure(const char* tag, bool withError) {
     if (tag == nullptr) return;
+    uint32_t error = platform::GetLastError();
     tracepoint::tag(tag);
-    if (withError) tracepoint::code(platform::GetLastError());
+    if (withError) tracepoint::code(error);
 }
 
 }  // namespace

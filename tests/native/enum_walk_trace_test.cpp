@@ -59,3 +59,22 @@ TEST_F(TracedWalk, TraceRecordsTheStepsAndChangesNothing) {
                              "WinUSB", "info->UsbDeviceProperties->Service==null", "Ea19"})
         EXPECT_NE(trace.find(step), std::string::npos) << step;
 }
+
+// Every line goes to the trace file by an append, which sets the last
+// error, so a failure's error is read before its tag is written.
+TEST_F(TracedWalk, AFailedRequestIsTracedWithItsOwnError) {
+    sim::installDefaultBench();
+    sim::withMachine([](sim::Machine& machine) {
+        machine.controllers[0].rootHubNameAnswer.failWith = 31;  // ERROR_GEN_FAILURE
+        machine.controllers[1].rootHub.nodeInfoError = 87;       // ERROR_INVALID_PARAMETER
+    });
+    releaseWalkState();
+    writeKey("c:\\temp\\walk");
+    TraceLog::open();
+    walkAll();
+    TraceLog::disable();
+
+    std::string trace = readFile(tempFile("walk_00.txt"));
+    EXPECT_NE(trace.find("GetRHN01!\nULND:31\n"), std::string::npos);
+    EXPECT_NE(trace.find("Eh13!\nULND:87\n"), std::string::npos);
+}

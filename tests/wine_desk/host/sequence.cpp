@@ -5,9 +5,15 @@
 #include <string>
 
 #include "fake_jvm.h"
+#include "platform/crt.h"
 #include "platform/sim/model/text.h"
 
 namespace {
+
+// The trace key file names the trace files' base; c:\temp is made by the
+// program that runs the sequence.
+const char* const kKeyFile = "c:\\temp\\tolvwinusbdebug.key";
+const char* const kTraceBase = "c:\\temp\\desk-sequence";
 
 struct List {
     uint32_t vendor;
@@ -21,7 +27,7 @@ public:
     int run(const sim::Machine& machine) {
         handle_ = m_.usbInitialize(env(), nullptr);
         std::printf("usbInitialize: %d\n", static_cast<int>(handle_));
-        lists_.push_back({0xFFFF, m_.usbCreateDeviceList(env(), nullptr, handle_, 0xFFFF)});
+        traced("create FFFF", [&] { lists_.push_back({0xFFFF, m_.usbCreateDeviceList(env(), nullptr, handle_, 0xFFFF)}); });
         lists_.push_back({0x0000, m_.usbCreateDeviceList(env(), nullptr, handle_, 0x0000)});
         for (uint32_t vendor : vendorsPresent()) lists_.push_back({vendor, m_.usbCreateDeviceList(env(), nullptr, handle_, vendor)});
         for (const List& list : lists_) {
@@ -144,10 +150,13 @@ private:
         return text;
     }
 
-    // Updates every list and prints each list's change records and records.
+    // Updates every list (the 0xFFFF list's update traced) and prints each
+    // list's change records and records.
     bool updateAll(const char* when) {
         bool updated = true;
-        for (const List& list : lists_) updated &= m_.usbUpdateDeviceList(env(), nullptr, list.id, 0) >= 0;
+        traced(std::string("update FFFF ") + when,
+               [&] { updated = m_.usbUpdateDeviceList(env(), nullptr, lists_[0].id, 0) >= 0; });
+        for (size_t i = 1; i < lists_.size(); ++i) updated &= m_.usbUpdateDeviceList(env(), nullptr, lists_[i].id, 0) >= 0;
         for (const List& list : lists_) {
             std::string name = sim::hex4(list.vendor) + " " + when;
             for (int n = 0; n < 100; ++n) {
@@ -158,6 +167,43 @@ private:
             printList(list, (std::string(" ") + when).c_str());
         }
         return updated;
+    }
+
+    static void writeFile(const std::string& path, const char* text) {
+        platform::CrtFile* file = platform::crtOpen(path.c_str(), "w");
+        if (file == nullptr) return;
+        platform::crtWrite(text, file);
+        platform::crtClose(file);
+    }
+
+    static std::string traceFile(int number) {
+        char name[64];
+        std::snprintf(name, sizeof name, "%s_%02d.txt", kTraceBase, number);
+        return name;
+    }
+
+    // Runs one list operation with the trace on and prints the trace file it
+    // wrote, but for the tick count it began at. The file numbers are
+    // shared machine-wide, so all ten are emptied first; an empty key file
+    // then turns the trace off for the operations that follow.
+    template <typename Operation>
+    void traced(const std::string& name, Operation operation) {
+        for (int number = 0; number < 10; ++number) writeFile(traceFile(number), "");
+        writeFile(kKeyFile, (std::string(kTraceBase) + "\n").c_str());
+        operation();
+        writeFile(kKeyFile, "");
+        for (int number = 0; number < 10; ++number) {
+            platform::CrtFile* file = platform::crtOpen(traceFile(number).c_str(), "r");
+            if (file == nullptr) continue;
+            char line[1024];
+            for (int n = 0; platform::crtReadLine(line, sizeof line, file) != nullptr; ++n) {
+                std::string text(line);
+                while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+                if (n == 1) text = "<ticks>";
+                std::printf("trace %s: %s\n", name.c_str(), text.c_str());
+            }
+            platform::crtClose(file);
+        }
     }
 
     const TamberlyxDll& m_;

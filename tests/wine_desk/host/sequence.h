@@ -7,9 +7,11 @@
 //   - the lists for 0xFFFF, 0x0000 and each vendor present, record by record;
 //   - every listed HID device opened: the result, and for a device that
 //     opens its device descriptor and its three texts;
+//   - the trace of the 0xFFFF list's creation;
 //   - a listed device that is not a HID device (the one whose record sorts
 //     first) pulled out and plugged in again: after each, every list's
-//     change records and records.
+//     change records and records, and the trace of the 0xFFFF list's
+//     update.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,16 @@
 // The comparison's sequence through Tamberlyx.dll, loaded as a JVM loads
-// it, over the Wine desk (run it under scripts/wine-desk). The argument is
-// the bench the desk was loaded with; none: the built-in one.
+// it, over the Wine desk (run it under scripts/wine-desk):
+//
+//   desk_sequence.exe [--wine-names FILE] [BENCH]
+//
+// BENCH is the bench the desk was loaded with (none: the built-in one).
+// FILE receives what Wine names itself (driver keys, HID collections, the
+// description of a node installed without a function driver), so that the
+// simulated side can answer with the same names.
 #include <cstdio>
+#include <fstream>
 #include <string>
+#include <vector>
 
 // Before windows.h, whose "interface" macro the machine's records meet.
 #include "platform/sim/model/bench.h"
@@ -48,17 +56,64 @@ bool plug(const std::vector<uint32_t>& location, bool present) {
     return false;
 }
 
+const GUID kHidClass = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+
+// What Wine named: every device node's instance id, driver key and
+// description ("node", tab-separated), and every HID collection's path
+// ("hid"), a line each.
+bool writeWineNames(const char* path) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+    if (set == INVALID_HANDLE_VALUE) return false;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+        char instance[512] = {}, key[256] = {}, description[256] = {};
+        if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, nullptr) ||
+            !SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_DRIVER, nullptr, reinterpret_cast<BYTE*>(key),
+                                               sizeof key - 1, nullptr))
+            continue;
+        SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_DEVICEDESC, nullptr, reinterpret_cast<BYTE*>(description),
+                                          sizeof description - 1, nullptr);
+        out << "node\t" << instance << '\t' << key << '\t' << description << '\n';
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    set = SetupDiGetClassDevsW(&kHidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE) return false;
+    SP_DEVICE_INTERFACE_DATA data{};
+    data.cbSize = sizeof data;
+    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, nullptr, &kHidClass, index, &data); ++index) {
+        std::vector<char> buffer(1024);
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
+        detail->cbSize = sizeof *detail;
+        if (SetupDiGetDeviceInterfaceDetailA(set, &data, detail, static_cast<DWORD>(buffer.size()), nullptr, nullptr))
+            out << "hid\t" << detail->DevicePath << '\n';
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return static_cast<bool>(out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    const char* wineNames = nullptr;
+    int next = 1;
+    if (argc > 2 && std::string(argv[1]) == "--wine-names") {
+        wineNames = argv[2];
+        next = 3;
+    }
     sim::Machine machine = sim::defaultBench();
     std::string error;
-    if (argc > 1 && !sim::loadBenchFile(argv[1], &machine, &error)) {
+    if (argc > next && !sim::loadBenchFile(argv[next], &machine, &error)) {
         std::fprintf(stderr, "sequence: %s\n", error.c_str());
+        return 1;
+    }
+    if (wineNames != nullptr && !writeWineNames(wineNames)) {
+        std::fprintf(stderr, "sequence: %s cannot be written\n", wineNames);
         return 1;
     }
     TamberlyxDll* dll = loadTamberlyx("sequence");
     if (dll == nullptr) return 1;
-    DeskHands hands{plug};
-    return runSequence(*dll, machine, hands);
+    CreateDirectoryA("C:\\temp", nullptr);
+    return runSequence(*dll, machine, DeskHands{plug});
 }

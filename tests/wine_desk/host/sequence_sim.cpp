@@ -1,12 +1,115 @@
 // The comparison's sequence through the same 19 methods linked over the
 // simulated stack: the bench TAMBERLYX_BENCH names, or the built-in one.
+//
+//   desk_sequence_sim.exe [--wine-names FILE]
+//
+// FILE holds what Wine named over the desk (see sequence_desk.cpp), and
+// the machine answers with those names.
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
 #include "jni/exports.h"
 #include "listing.h"
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/machine_builder.h"
+#include "platform/sim/model/text.h"
 #include "sequence.h"
 
-int main() {
+namespace {
+
+std::vector<std::string> fields(const std::string& line) {
+    std::vector<std::string> parts;
+    for (size_t at = 0;;) {
+        size_t tab = line.find('\t', at);
+        parts.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+        if (tab == std::string::npos) return parts;
+        at = tab + 1;
+    }
+}
+
+std::string lastPart(const std::string& instanceId) { return instanceId.substr(instanceId.rfind('\\') + 1); }
+
+// Answers with the names Wine gave the desk's machine (see
+// sequence_desk.cpp): each node's driver key, wherever the machine answers
+// it (SetupAPI, the hub, the host controller); the description of a node
+// installed without a function driver; and the path and instance id Wine's
+// HID class driver gives a device's collection (named after the device's
+// instance).
+void answerWithWineNames(const char* path) {
+    struct WineNode {
+        std::string driverKey, description;
+    };
+    std::map<std::string, WineNode> nodes;  // by upper-case instance id
+    std::set<std::string> hidPaths;
+    std::ifstream in(path, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> f = fields(line);
+        if (f[0] == "node" && f.size() == 4) nodes[sim::upperAscii(f[1])] = {f[2], f[3]};
+        if (f[0] == "hid" && f.size() == 2) hidPaths.insert(f[1]);
+    }
+    sim::withMachine([&](sim::Machine& machine) {
+        std::map<std::string, std::string> renamed;  // old driver key (upper case) -> Wine's
+        auto rename = [&](sim::DevNode& node) {
+            auto found = nodes.find(sim::upperAscii(node.instanceId.value_or("")));
+            if (found == nodes.end()) return;
+            if (node.driver) renamed[sim::upperAscii(*node.driver)] = found->second.driverKey;
+            node.driver = found->second.driverKey;
+            if (!node.service) node.description = found->second.description;
+        };
+        auto answer = [&](std::string& key) {
+            auto found = renamed.find(sim::upperAscii(key));
+            if (found != renamed.end()) key = found->second;
+        };
+        auto nameCollection = [&](sim::Device& device) {
+            if (device.hidInterfaces.empty() || !device.node.instanceId) return;
+            sim::HidInterface& hid = device.hidInterfaces[0];
+            std::string id = hid.node.instanceId.value_or("");
+            size_t from = id.find('\\') + 1, to = id.find('\\', from);
+            if (from == 0 || to == std::string::npos) return;
+            std::string wineId = "HID\\" + id.substr(from, to - from) + "\\" + lastPart(*device.node.instanceId);
+            // A symbolic link: the instance id with '#' for '\\', in lower case.
+            std::string link = sim::lowerAscii(wineId);
+            for (char& c : link)
+                if (c == '\\') c = '#';
+            std::string winePath = "\\\\?\\" + link + "#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+            if (hidPaths.count(winePath) == 0) return;
+            hid.node.instanceId = sim::upperAscii(wineId);
+            hid.interface.path = winePath;
+        };
+        std::function<void(sim::Hub&, bool)> visit = [&](sim::Hub& hub, bool renaming) {
+            for (sim::Port& port : hub.ports) {
+                if (!port.device) continue;
+                if (renaming) {
+                    rename(port.device->node);
+                    nameCollection(*port.device);
+                } else {
+                    answer(port.device->driverKey);
+                }
+                if (port.device->isHub) visit(port.device->hub, renaming);
+            }
+        };
+        for (bool renaming : {true, false}) {
+            for (sim::HostController& controller : machine.controllers) {
+                if (renaming) {
+                    rename(controller.node);
+                    rename(controller.rootHubNode);
+                } else {
+                    answer(controller.driverKey);
+                }
+                visit(controller.rootHub, renaming);
+            }
+        }
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
     TamberlyxDll linked;
 #define BIND(name) linked.name = &TAMBERLYX_METHOD(name)
     BIND(usbInitialize);
@@ -21,11 +124,13 @@ int main() {
     BIND(usbCloseDevice);
     BIND(usbGetDeviceDescriptor);
 #undef BIND
+    if (argc > 2 && std::string(argv[1]) == "--wine-names") answerWithWineNames(argv[2]);
+    std::filesystem::create_directories(sim::hostPath("c:\\temp"));
     sim::Machine machine = sim::machineCopy();
     DeskHands hands{[&machine](const std::vector<uint32_t>& location, bool present) {
-                        sim::Port* port = sim::findPort(machine, location);
-                        if (!present) return sim::unplugDevice(location);
-                        return port != nullptr && port->device && sim::plugDevice(location, *port->device);
-                    }};
+        if (!present) return sim::unplugDevice(location);
+        sim::Port* port = sim::findPort(machine, location);
+        return port != nullptr && port->device && sim::plugDevice(location, *port->device);
+    }};
     return runSequence(linked, machine, hands);
 }

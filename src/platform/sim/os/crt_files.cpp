@@ -1,9 +1,11 @@
 // C-runtime file streams over the host's files, with drive paths mapped into
 // the simulated machine's directory.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "platform/crt.h"
+#include "platform/files.h"
 #include "platform/sim/control/accounting.h"
 #include "platform/sim/control/faults.h"
 #include "platform/sim/control/sim_control.h"
@@ -24,8 +26,18 @@ CrtFile* crtOpen(const char* path, const char* mode) {
 #if defined(_WIN32)
     if (hostMode.find('b') == std::string::npos) hostMode += 'b';
 #endif
-    FILE* stream = std::fopen(sim::hostPath(path).c_str(), hostMode.c_str());
+    std::string hostFile = sim::hostPath(path);
+    std::error_code ignored;
+    bool existed = std::filesystem::exists(hostFile, ignored);
+    FILE* stream = std::fopen(hostFile.c_str(), hostMode.c_str());
     if (stream == nullptr) return nullptr;
+    // The runtime opens the file with CreateFileW, which sets the last error
+    // when it succeeds: ERROR_ALREADY_EXISTS when "w" (CREATE_ALWAYS) or "a"
+    // (OPEN_ALWAYS) met a file that was there, else 0 (Microsoft Learn,
+    // CreateFileW; Wine's kernelbase CreateFileW; msvcrt's _wsopen_s maps
+    // "w" and "a" to those dispositions).
+    bool creates = mode[0] == 'w' || mode[0] == 'a';
+    platform::SetLastError(creates && existed ? platform::kErrorAlreadyExists : 0);
     ++sim::liveCounters().crtFiles;
     return new CrtFile{stream};
 }
