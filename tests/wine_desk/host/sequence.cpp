@@ -27,9 +27,9 @@ public:
     int run(const sim::Machine& machine) {
         handle_ = m_.usbInitialize(env(), nullptr);
         std::printf("usbInitialize: %d\n", static_cast<int>(handle_));
-        traced("create FFFF", [&] { lists_.push_back({0xFFFF, m_.usbCreateDeviceList(env(), nullptr, handle_, 0xFFFF)}); });
-        lists_.push_back({0x0000, m_.usbCreateDeviceList(env(), nullptr, handle_, 0x0000)});
-        for (uint32_t vendor : vendorsPresent()) lists_.push_back({vendor, m_.usbCreateDeviceList(env(), nullptr, handle_, vendor)});
+        traced("create FFFF", [&] { createList(0xFFFF); });
+        createList(0x0000);
+        for (uint32_t vendor : vendorsPresent()) createList(vendor);
         for (const List& list : lists_) {
             if (list.id < 0) {
                 std::fprintf(stderr, "sequence: usbCreateDeviceList(%s) answered %d\n", sim::hex4(list.vendor).c_str(),
@@ -56,6 +56,10 @@ public:
 
 private:
     JNIEnv* env() { return jvm_.env(); }
+
+    void createList(uint32_t vendor) {
+        lists_.push_back({vendor, m_.usbCreateDeviceList(env(), nullptr, handle_, static_cast<jint>(vendor))});
+    }
 
     std::string record(jint list, jint index) {
         return sim::utf16ToUtf8(jvm_.textOf(m_.usbGetDeviceInfo(env(), nullptr, list, index)));
@@ -156,7 +160,8 @@ private:
         bool updated = true;
         traced(std::string("update FFFF ") + when,
                [&] { updated = m_.usbUpdateDeviceList(env(), nullptr, lists_[0].id, 0) >= 0; });
-        for (size_t i = 1; i < lists_.size(); ++i) updated &= m_.usbUpdateDeviceList(env(), nullptr, lists_[i].id, 0) >= 0;
+        for (size_t i = 1; i < lists_.size(); ++i)
+            updated &= m_.usbUpdateDeviceList(env(), nullptr, lists_[i].id, 0) >= 0;
         for (const List& list : lists_) {
             std::string name = sim::hex4(list.vendor) + " " + when;
             for (int n = 0; n < 100; ++n) {
