@@ -26,30 +26,19 @@ namespace {
 
 const GUID kUsbDeviceClass = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
 
-int presentUsbDevices() {
-    HDEVINFO set = SetupDiGetClassDevsW(&kUsbDeviceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE) return -1;
-    SP_DEVICE_INTERFACE_DATA data{};
-    data.cbSize = sizeof data;
-    int count = 0;
-    while (SetupDiEnumDeviceInterfaces(set, nullptr, &kUsbDeviceClass, static_cast<DWORD>(count), &data)) ++count;
-    SetupDiDestroyDeviceInfoList(set);
-    return count;
-}
-
 // Plug and play makes and removes device nodes on threads of its own: the
 // change counts once the USB device interfaces present show it (10 s at most).
 bool plug(const std::vector<uint32_t>& location, bool present) {
     std::string path = std::to_string(location[0]) + ":";
     for (size_t i = 1; i < location.size(); ++i) path += (i == 1 ? "" : ".") + std::to_string(location[i]);
-    int before = presentUsbDevices();
+    int before = desk::presentInterfaces(kUsbDeviceClass);
     uint32_t error = 0;
     if (!desk::plugDevice(path, present, &error)) {
         std::fprintf(stderr, "sequence: %s %s failed with %u\n", present ? "plug" : "unplug", path.c_str(), error);
         return false;
     }
     for (int waited = 0; waited < 10000; waited += 20) {
-        int now = presentUsbDevices();
+        int now = desk::presentInterfaces(kUsbDeviceClass);
         if (present ? now > before : now < before) return true;
         Sleep(20);
     }

@@ -72,4 +72,15 @@ bool plugDevice(const std::string& portPath, bool present, uint32_t* error) {
     return sendToBus(DESK_IOCTL_PLUG, &request, sizeof request, error);
 }
 
+int presentInterfaces(const GUID& interfaceClass) {
+    HDEVINFO set = SetupDiGetClassDevsW(&interfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE) return 0;
+    SP_DEVICE_INTERFACE_DATA data{};
+    data.cbSize = sizeof data;
+    int count = 0;
+    while (SetupDiEnumDeviceInterfaces(set, nullptr, &interfaceClass, static_cast<DWORD>(count), &data)) ++count;
+    SetupDiDestroyDeviceInfoList(set);
+    return count;
+}
+
 }  // namespace desk

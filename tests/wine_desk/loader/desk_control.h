@@ -1,6 +1,9 @@
 // The desk bus's control interface, for the loader and the test programs
-// that plug and unplug while the DLL runs.
+// that plug and unplug while the DLL runs, and what SetupAPI shows of the
+// machine meanwhile.
 #pragma once
+
+#include <guiddef.h>
 
 #include <cstdint>
 #include <string>
@@ -15,5 +18,8 @@ bool sendToBus(uint32_t code, const void* input, uint32_t size, uint32_t* error)
 // Plugs in (present) or pulls out the device at "CONTROLLER:PORT[.PORT...]",
 // such as "0:2.1" (port 1 of the hub on port 2 of controller 0's root hub).
 bool plugDevice(const std::string& portPath, bool present, uint32_t* error);
+
+// How many interfaces of the class SetupAPI lists as present.
+int presentInterfaces(const GUID& interfaceClass);
 
 }  // namespace desk

@@ -121,17 +121,6 @@ int install() {
     return 0;
 }
 
-int presentInterfaces(const GUID& cls) {
-    HDEVINFO set = SetupDiGetClassDevsW(&cls, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE) return 0;
-    SP_DEVICE_INTERFACE_DATA data{};
-    data.cbSize = sizeof data;
-    int count = 0;
-    while (SetupDiEnumDeviceInterfaces(set, nullptr, &cls, static_cast<DWORD>(count), &data)) ++count;
-    SetupDiDestroyDeviceInfoList(set);
-    return count;
-}
-
 // Whether an installed INF file (in Windows' INF directory, where
 // installing renames it oemN.inf) is one of the desk's: by its provider.
 bool deskInf(const char* infName, std::map<std::string, bool>* known) {
@@ -217,7 +206,7 @@ int load(const std::string& benchPath) {
 
     std::vector<uint8_t> blob = desk::machineBlob(nodes);
     // Wine's own HID devices count among the HID collections present.
-    int hidBefore = presentInterfaces(kHidClass);
+    int hidBefore = desk::presentInterfaces(kHidClass);
     uint32_t loadError = 0;
     if (!desk::sendToBus(DESK_IOCTL_LOAD, blob.data(), static_cast<uint32_t>(blob.size()), &loadError))
         return fail(loadError == ERROR_FILE_NOT_FOUND ? "no desk bus: run 'desk_loader install' first"
@@ -234,8 +223,9 @@ int load(const std::string& benchPath) {
                 !node.device->hidInterfaces.empty();
     }
     for (int waited = 0; waited < 20000; waited += 50) {
-        if (presentInterfaces(kHostControllerClass) >= controllers && presentInterfaces(kHubClass) >= hubs &&
-            presentInterfaces(kUsbDeviceClass) >= devices && presentInterfaces(kHidClass) >= hidBefore + hids) {
+        if (desk::presentInterfaces(kHostControllerClass) >= controllers &&
+            desk::presentInterfaces(kHubClass) >= hubs && desk::presentInterfaces(kUsbDeviceClass) >= devices &&
+            desk::presentInterfaces(kHidClass) >= hidBefore + hids) {
             std::fprintf(stderr, "desk_loader: %d controller(s), %d hub(s), %d device(s), %d HID collection(s) present\n",
                          controllers, hubs, devices, hids);
             return 0;
