@@ -32,6 +32,15 @@ std::vector<std::string> fields(const std::string& line) {
     }
 }
 
+// Every device below the hub, depth first.
+void forEachDevice(sim::Hub& hub, const std::function<void(sim::Device&)>& visit) {
+    for (sim::Port& port : hub.ports) {
+        if (!port.device) continue;
+        visit(*port.device);
+        if (port.device->isHub) forEachDevice(port.device->hub, visit);
+    }
+}
+
 std::string lastPart(const std::string& instanceId) { return instanceId.substr(instanceId.rfind('\\') + 1); }
 
 // Answers with the names Wine gave the desk's machine (see
@@ -81,28 +90,19 @@ void answerWithWineNames(const char* path) {
             hid.node.instanceId = sim::upperAscii(wineId);
             hid.interface.path = winePath;
         };
-        std::function<void(sim::Hub&, bool)> visit = [&](sim::Hub& hub, bool renaming) {
-            for (sim::Port& port : hub.ports) {
-                if (!port.device) continue;
-                if (renaming) {
-                    rename(port.device->node);
-                    nameCollection(*port.device);
-                } else {
-                    answer(port.device->driverKey);
-                }
-                if (port.device->isHub) visit(port.device->hub, renaming);
-            }
-        };
-        for (bool renaming : {true, false}) {
-            for (sim::HostController& controller : machine.controllers) {
-                if (renaming) {
-                    rename(controller.node);
-                    rename(controller.rootHubNode);
-                } else {
-                    answer(controller.driverKey);
-                }
-                visit(controller.rootHub, renaming);
-            }
+        // Every node is renamed first, so that every key a hub or controller
+        // reports is known by then.
+        for (sim::HostController& controller : machine.controllers) {
+            rename(controller.node);
+            rename(controller.rootHubNode);
+            forEachDevice(controller.rootHub, [&](sim::Device& device) {
+                rename(device.node);
+                nameCollection(device);
+            });
+        }
+        for (sim::HostController& controller : machine.controllers) {
+            answer(controller.driverKey);
+            forEachDevice(controller.rootHub, [&](sim::Device& device) { answer(device.driverKey); });
         }
     });
 }
