@@ -83,6 +83,69 @@ bool installInf(const std::wstring& path) {
     return SetupCopyOEMInfW(path.c_str(), nullptr, SPOST_NONE, 0, nullptr, 0, nullptr, nullptr) != FALSE;
 }
 
+// Removes every device node `chosen(set, device, instanceId)` picks, and
+// says how many went (and why) on the standard error stream.
+template <typename Choice>
+void removeDeviceNodes(const char* why, Choice chosen) {
+    HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+    if (set == INVALID_HANDLE_VALUE) return;
+    int removed = 0;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+        char instance[512] = {};
+        if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, nullptr) ||
+            !chosen(set, &device, std::string(instance)))
+            continue;
+        if (SetupDiRemoveDevice(set, &device)) ++removed;
+        else std::fprintf(stderr, "desk_loader: %s not removed (error %lu)\n", instance, GetLastError());
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    if (removed > 0) std::fprintf(stderr, "desk_loader: %d device node(s) %s removed\n", removed, why);
+}
+
+// Whether an installed INF file (in Windows' INF directory, where
+// installing renames it oemN.inf) is one of the desk's: by its provider.
+bool deskInf(const char* infName, std::map<std::string, bool>* known) {
+    auto found = known->find(infName);
+    if (found != known->end()) return found->second;
+    bool ours = false;
+    HINF inf = SetupOpenInfFileA(infName, nullptr, INF_STYLE_WIN4, nullptr);
+    if (inf != INVALID_HANDLE_VALUE) {
+        char provider[128] = {};
+        ours = SetupGetLineTextA(nullptr, inf, "Strings", "Provider", provider, sizeof provider, nullptr) &&
+               std::string(provider) == desk::kDeskProvider;
+        SetupCloseInfFile(inf);
+    }
+    (*known)[infName] = ours;
+    return ours;
+}
+
+// Removes the device nodes of machines loaded in earlier sessions. Wine
+// keeps a device node and its interface keys after the session that made it
+// ends, and its SetupDiGetClassDevsW puts every device that ever had an
+// interface of a class into the set, present or not (devinst.c,
+// SETUPDI_EnumerateMatchingInterfaces creates the device before it looks at
+// the interfaces' Linked flags). Windows gives only present devices
+// (DIGCF_PRESENT); so that the desk shows a machine as Windows would, no
+// node of an earlier machine stays. The desk's nodes are known by the INF
+// file their driver was installed from; the bus itself, root-enumerated,
+// stays.
+void removeEarlierMachines() {
+    std::map<std::string, bool> infs;
+    removeDeviceNodes("of earlier machines", [&](HDEVINFO set, SP_DEVINFO_DATA* device, const std::string& instance) {
+        if (_strnicmp(instance.c_str(), "ROOT\\", 5) == 0) return false;
+        HKEY driverKey = SetupDiOpenDevRegKey(set, device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
+        if (driverKey == INVALID_HANDLE_VALUE) return false;
+        char infName[MAX_PATH] = {};
+        DWORD size = sizeof infName - 1;
+        bool read = RegQueryValueExA(driverKey, "InfPath", nullptr, nullptr, reinterpret_cast<BYTE*>(infName), &size) ==
+                    ERROR_SUCCESS;
+        RegCloseKey(driverKey);
+        return read && deskInf(infName, &infs);
+    });
+}
+
 int install() {
     std::wstring here = ownDirectory(), drivers = driversDirectory();
     if (!CopyFileW((here + L"desk_bus.sys").c_str(), (drivers + L"tamberlyx_desk_bus.sys").c_str(), FALSE))
@@ -117,62 +180,16 @@ int install() {
     BOOL reboot = FALSE;
     if (!UpdateDriverForPlugAndPlayDevicesW(nullptr, L"root\\tamberlyx_desk", infPath.c_str(), INSTALLFLAG_FORCE, &reboot))
         return fail("installing the bus driver");
+    // Wine's own buses: winebus.sys makes a virtual mouse and keyboard, HID
+    // collections no bench holds (mouse_device_create and
+    // keyboard_device_create, at every start), and wineusb.sys would serve
+    // this machine's own USB devices. The desk is the bench's machine alone:
+    // their root device nodes go, so that neither starts again.
+    removeDeviceNodes("of Wine's own HID and USB buses", [](HDEVINFO, SP_DEVINFO_DATA*, const std::string& instance) {
+        return _stricmp(instance.c_str(), "ROOT\\WINE\\WINEBUS") == 0 ||
+               _stricmp(instance.c_str(), "ROOT\\WINE\\WINEUSB") == 0;
+    });
     std::fprintf(stderr, "desk_loader: bus installed\n");
-    return 0;
-}
-
-// Whether an installed INF file (in Windows' INF directory, where
-// installing renames it oemN.inf) is one of the desk's: by its provider.
-bool deskInf(const char* infName, std::map<std::string, bool>* known) {
-    auto found = known->find(infName);
-    if (found != known->end()) return found->second;
-    bool ours = false;
-    HINF inf = SetupOpenInfFileA(infName, nullptr, INF_STYLE_WIN4, nullptr);
-    if (inf != INVALID_HANDLE_VALUE) {
-        char provider[128] = {};
-        ours = SetupGetLineTextA(nullptr, inf, "Strings", "Provider", provider, sizeof provider, nullptr) &&
-               std::string(provider) == desk::kDeskProvider;
-        SetupCloseInfFile(inf);
-    }
-    (*known)[infName] = ours;
-    return ours;
-}
-
-// Removes the device nodes of machines loaded in earlier sessions. Wine
-// keeps a device node and its interface keys after the session that made it
-// ends, and its SetupDiGetClassDevsW puts every device that ever had an
-// interface of a class into the set, present or not (devinst.c,
-// SETUPDI_EnumerateMatchingInterfaces creates the device before it looks at
-// the interfaces' Linked flags). Windows gives only present devices
-// (DIGCF_PRESENT); so that the desk shows a machine as Windows would, no
-// node of an earlier machine stays. The desk's nodes are known by the INF
-// file their driver was installed from; the bus itself, root-enumerated,
-// stays.
-int removeEarlierMachines() {
-    HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
-    if (set == INVALID_HANDLE_VALUE) return fail("listing the device nodes");
-    std::map<std::string, bool> infs;
-    int removed = 0;
-    SP_DEVINFO_DATA device{};
-    device.cbSize = sizeof device;
-    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-        char instance[512] = {};
-        if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, nullptr) ||
-            _strnicmp(instance, "ROOT\\", 5) == 0)
-            continue;
-        HKEY driverKey = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
-        if (driverKey == INVALID_HANDLE_VALUE) continue;
-        char infName[MAX_PATH] = {};
-        DWORD size = sizeof infName - 1;
-        bool read = RegQueryValueExA(driverKey, "InfPath", nullptr, nullptr, reinterpret_cast<BYTE*>(infName), &size) ==
-                    ERROR_SUCCESS;
-        RegCloseKey(driverKey);
-        if (!read || !deskInf(infName, &infs)) continue;
-        if (SetupDiRemoveDevice(set, &device)) ++removed;
-        else std::fprintf(stderr, "desk_loader: %s not removed (error %lu)\n", instance, GetLastError());
-    }
-    SetupDiDestroyDeviceInfoList(set);
-    if (removed > 0) std::fprintf(stderr, "desk_loader: %d device node(s) of earlier machines removed\n", removed);
     return 0;
 }
 
@@ -181,7 +198,7 @@ int load(const std::string& benchPath) {
     std::string error;
     if (benchPath.empty()) machine = sim::defaultBench();
     else if (!sim::loadBenchFile(benchPath, &machine, &error)) return fail(error, 0);
-    if (removeEarlierMachines() != 0) return 1;
+    removeEarlierMachines();
     std::vector<desk::DeskNode> nodes = desk::deskNodes(machine);
     // Faults a driver cannot serve are answered as usual: say which.
     for (const std::string& fault : desk::unservedFaults(machine))
