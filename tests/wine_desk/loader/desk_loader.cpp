@@ -1,7 +1,8 @@
 // The Wine desk's loader, run inside the Wine prefix:
 //
 //   desk_loader install        installs the bus driver as a root-enumerated
-//                              device (once per prefix)
+//                              device and removes Wine's own HID and USB
+//                              buses (once per prefix)
 //   desk_loader load [BENCH]   removes the device nodes of earlier machines,
 //                              installs the INF files of the bench's device
 //                              nodes, hands the machine to the bus driver,
