@@ -1,6 +1,7 @@
 #include "sequence.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string>
 
@@ -79,7 +80,8 @@ private:
         for (jint i = 0; i < count; ++i) {
             std::string text = record(lists_[0].id, i);
             size_t start = text.find(":=");
-            if (start != std::string::npos) vendors.insert(std::stoul(text.substr(start + 2, 4), nullptr, 16));
+            if (start == std::string::npos) continue;
+            vendors.insert(std::strtoul(text.substr(start + 2, 4).c_str(), nullptr, 16));
         }
         return vendors;
     }
