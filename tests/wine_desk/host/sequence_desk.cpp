@@ -24,28 +24,24 @@
 
 namespace {
 
-const GUID kUsbDeviceClass = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
-
 // Plug and play makes and removes device nodes on threads of its own: the
 // change counts once the USB device interfaces present show it (10 s at most).
 bool plug(const std::vector<uint32_t>& location, bool present) {
     std::string path = std::to_string(location[0]) + ":";
     for (size_t i = 1; i < location.size(); ++i) path += (i == 1 ? "" : ".") + std::to_string(location[i]);
-    int before = desk::presentInterfaces(kUsbDeviceClass);
+    int before = desk::presentInterfaces(desk::kUsbDeviceClass);
     uint32_t error = 0;
     if (!desk::plugDevice(path, present, &error)) {
         std::fprintf(stderr, "sequence: %s %s failed with %u\n", present ? "plug" : "unplug", path.c_str(), error);
         return false;
     }
     for (int waited = 0; waited < 10000; waited += 20) {
-        int now = desk::presentInterfaces(kUsbDeviceClass);
+        int now = desk::presentInterfaces(desk::kUsbDeviceClass);
         if (present ? now > before : now < before) return true;
         Sleep(20);
     }
     return false;
 }
-
-const GUID kHidClass = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
 // What Wine named: every device node's instance id, driver key and
 // description ("node", tab-separated), and every HID collection's path
@@ -67,11 +63,11 @@ bool writeWineNames(const char* path) {
         out << "node\t" << instance << '\t' << key << '\t' << description << '\n';
     }
     SetupDiDestroyDeviceInfoList(set);
-    set = SetupDiGetClassDevsW(&kHidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    set = SetupDiGetClassDevsW(&desk::kHidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE) return false;
     SP_DEVICE_INTERFACE_DATA data{};
     data.cbSize = sizeof data;
-    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, nullptr, &kHidClass, index, &data); ++index) {
+    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, nullptr, &desk::kHidClass, index, &data); ++index) {
         std::vector<char> buffer(1024);
         auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
         detail->cbSize = sizeof *detail;

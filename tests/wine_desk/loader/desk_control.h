@@ -19,6 +19,12 @@ bool sendToBus(uint32_t code, const void* input, uint32_t size, uint32_t* error)
 // such as "0:2.1" (port 1 of the hub on port 2 of controller 0's root hub).
 bool plugDevice(const std::string& portPath, bool present, uint32_t* error);
 
+// The device interface classes of the machine the desk serves.
+extern const GUID kHostControllerClass;  // GUID_DEVINTERFACE_USB_HOST_CONTROLLER
+extern const GUID kHubClass;             // GUID_DEVINTERFACE_USB_HUB
+extern const GUID kUsbDeviceClass;       // GUID_DEVINTERFACE_USB_DEVICE
+extern const GUID kHidClass;             // GUID_DEVINTERFACE_HID
+
 // How many interfaces of the class SetupAPI lists as present.
 int presentInterfaces(const GUID& interfaceClass);
 

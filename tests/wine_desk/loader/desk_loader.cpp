@@ -37,10 +37,6 @@
 
 namespace {
 
-const GUID kUsbDeviceClass = {0xa5dcbf10, 0x6530, 0x11d2, {0x90, 0x1f, 0x00, 0xc0, 0x4f, 0xb9, 0x51, 0xed}};
-const GUID kHostControllerClass = {0x3abf6f2d, 0x71c4, 0x462a, {0x8a, 0x92, 0x1e, 0x68, 0x61, 0xe6, 0xaf, 0x27}};
-const GUID kHubClass = {0xf18a0e88, 0xc30c, 0x11d0, {0x88, 0x15, 0x00, 0xa0, 0xc9, 0x06, 0xbe, 0xd8}};
-const GUID kHidClass = {0x4d1e55b2, 0xf16f, 0x11cf, {0x88, 0xcb, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 const char kBusHardwareId[] = "root\\tamberlyx_desk\0";
 
 int fail(const std::string& what, DWORD error = GetLastError()) {
@@ -224,7 +220,7 @@ int load(const std::string& benchPath) {
 
     std::vector<uint8_t> blob = desk::machineBlob(nodes);
     // Wine's own HID devices count among the HID collections present.
-    int hidBefore = desk::presentInterfaces(kHidClass);
+    int hidBefore = desk::presentInterfaces(desk::kHidClass);
     uint32_t loadError = 0;
     if (!desk::sendToBus(DESK_IOCTL_LOAD, blob.data(), static_cast<uint32_t>(blob.size()), &loadError))
         return fail(loadError == ERROR_FILE_NOT_FOUND ? "no desk bus: run 'desk_loader install' first"
@@ -241,9 +237,10 @@ int load(const std::string& benchPath) {
                 !node.device->hidInterfaces.empty();
     }
     for (int waited = 0; waited < 20000; waited += 50) {
-        if (desk::presentInterfaces(kHostControllerClass) >= controllers &&
-            desk::presentInterfaces(kHubClass) >= hubs && desk::presentInterfaces(kUsbDeviceClass) >= devices &&
-            desk::presentInterfaces(kHidClass) >= hidBefore + hids) {
+        if (desk::presentInterfaces(desk::kHostControllerClass) >= controllers &&
+            desk::presentInterfaces(desk::kHubClass) >= hubs &&
+            desk::presentInterfaces(desk::kUsbDeviceClass) >= devices &&
+            desk::presentInterfaces(desk::kHidClass) >= hidBefore + hids) {
             std::fprintf(stderr, "desk_loader: %d controller(s), %d hub(s), %d device(s), %d HID collection(s) present\n",
                          controllers, hubs, devices, hids);
             return 0;
