@@ -36,6 +36,13 @@ struct desk_plug {
     uint32_t present; /* 1 plugs in, 0 pulls out */
 };
 
+/* Which node a device's handle reaches, asked of the device itself through
+ * any handle opened on it: CTL_CODE(FILE_DEVICE_BUS_EXTENDER, 0x804,
+ * METHOD_BUFFERED, FILE_ANY_ACCESS), output a uint32_t, the node's index in
+ * the blob. It fails (STATUS_NO_SUCH_DEVICE) once the device is pulled out:
+ * the test-only winusb.dll learns both from it. */
+#define DESK_IOCTL_WHICH_NODE ((0x2aU << 16) | (0U << 14) | (0x804U << 2) | 0U)
+
 enum desk_node_kind {
     DESK_CONTROLLER = 1, /* a host controller; its one child is its root hub */
     DESK_ROOT_HUB = 2,

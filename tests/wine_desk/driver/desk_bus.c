@@ -805,6 +805,21 @@ static NTSTATUS plug(const uint8_t *data, uint32_t size) {
     return STATUS_SUCCESS;
 }
 
+/* A device tells which node it is, while it and the hubs above it are
+ * plugged in. */
+static NTSTATUS which_node(uint32_t index, struct request *r) {
+    BOOLEAN absent = FALSE;
+    int32_t at;
+    ExAcquireFastMutex(&desk_lock);
+    for (at = (int32_t)index; at >= 0 && !absent; at = nodes[at].node->parent) absent = node_absent[at];
+    ExReleaseFastMutex(&desk_lock);
+    if (absent) return STATUS_NO_SUCH_DEVICE;
+    if (r->out_size < sizeof(uint32_t)) return STATUS_BUFFER_TOO_SMALL;
+    *(uint32_t *)r->buffer = index;
+    r->information = sizeof(uint32_t);
+    return STATUS_SUCCESS;
+}
+
 static NTSTATUS WINAPI dispatch_ioctl(DEVICE_OBJECT *device, IRP *irp) {
     IO_STACK_LOCATION *stack = IoGetCurrentIrpStackLocation(irp);
     struct desk_ext *ext = device->DeviceExtension;
@@ -821,6 +836,8 @@ static NTSTATUS WINAPI dispatch_ioctl(DEVICE_OBJECT *device, IRP *irp) {
         status = controller_request(ext->node, code, &r);
     else if (is_hub(ext->node))
         status = hub_request(ext->node, code, &r);
+    else if (code == DESK_IOCTL_WHICH_NODE)
+        status = which_node(ext->node, &r);
     else
         status = STATUS_INVALID_DEVICE_REQUEST;
     /* The output of any status that is no error goes back; a count beyond

@@ -2,9 +2,10 @@
 // loaded as a JVM loads it, with the recording companion beside it: every
 // removal and arrival reaches the monitor's window through Wine's plug and
 // play and runs the companion exactly once; a list update reports the
-// change; a HID read pending when its device is pulled out ends as a
-// failed read within its time-out; two quick changes never run it too often. Prints one line per step; exits 1 when
-// any step fails.
+// change; a HID read or a WinUSB bulk read pending when its device is
+// pulled out ends as a failed read within its time-out; two quick changes
+// never run it too often. Prints one line per step; exits 1 when any step
+// fails.
 #include <windows.h>
 
 #include <chrono>
@@ -116,6 +117,23 @@ int main() {
     plug("0:3", true);
     size_t settled = awaitRuns(base + 4).size();
     steps.check(settled == base + 4, "the silent device's removal and arrival ran the companion once each");
+
+    // A bulk read pending on a WinUSB device when it is pulled out: the
+    // desk's WinUSB learns of the pull-out from the bus driver.
+    jint bulk = indexOfProduct(*dll, jvm, list, "Kestra Bulk Mute");
+    steps.check(bulk >= 0 && dll->usbOpenDevice(env, nullptr, list, bulk) == 0, "the WinUSB device opens");
+    start = std::chrono::steady_clock::now();
+    reader = std::thread([&] { result = dll->usbReadBulkPipe(env, nullptr, list, bulk, 1, 64, 5000, in); });
+    Sleep(300);
+    plug("0:2", false);
+    reader.join();
+    waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    steps.check(result == -112, "the pending bulk read fails (got " + std::to_string(result) + ")");
+    steps.check(waited < 4000, "before its time-out of 5000 ms (" + std::to_string(waited) + " ms)");
+    steps.check(dll->usbCloseDevice(env, nullptr, list, bulk) == 0, "its stale handle closes");
+    awaitRuns(base + 5);
+    plug("0:2", true);
+    awaitRuns(base + 6);
 
     // Two changes in quick succession. Wine delivers each notification with
     // a time-out of 2 s (dlls/user32/input.c, devnotify_window_callback:

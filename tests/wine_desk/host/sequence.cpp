@@ -1,5 +1,6 @@
 #include "sequence.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -15,6 +16,8 @@ namespace {
 // program that runs the sequence.
 const char* const kKeyFile = "c:\\temp\\tolvwinusbdebug.key";
 const char* const kTraceBase = "c:\\temp\\desk-sequence";
+// Long enough for a device's answer, short for a pipe that never answers.
+constexpr jint kTransferTimeoutMs = 200;
 
 struct List {
     uint32_t vendor;
@@ -86,23 +89,21 @@ private:
         return vendors;
     }
 
-    // Opens every HID device of the 0xFFFF list (WinUSB is not served over
-    // the desk: Wine's winusb.dll has no working entry points); one that
-    // opens tells its device descriptor and texts as the listing stored them.
+    // Opens every device of the 0xFFFF list that the library drives (HID
+    // and WinUSB); one that opens tells its device descriptor and texts as
+    // the listing stored them, and a WinUSB device also moves data.
     void openEach() {
         jint list = lists_[0].id;
         jint count = m_.usbGetDeviceListCount(env(), nullptr, list);
         for (jint i = 0; i < count; ++i) {
             std::string which = record(list, i);
-            if (which.find(":=h:=end") == std::string::npos) continue;
+            if (which.find(":=x:=") == std::string::npos) continue;
             jint opened = m_.usbOpenDevice(env(), nullptr, list, i);
             std::printf("open %s: %d\n", which.c_str(), static_cast<int>(opened));
             if (opened != 0) continue;
             jbyteArray bytes = jvm_.newByteArray(std::vector<jbyte>(18));
             jint answer = m_.usbGetDeviceDescriptor(env(), nullptr, list, i, 1, 0, 18, bytes);
-            std::string hex;
-            for (jbyte b : jvm_.bytesOf(bytes)) hex += sim::hex4(static_cast<uint8_t>(b)).substr(2);
-            std::printf("descriptor %s: %d %s\n", which.c_str(), static_cast<int>(answer), hex.c_str());
+            std::printf("descriptor %s: %d %s\n", which.c_str(), static_cast<int>(answer), hexOf(bytes).c_str());
             for (jint kind = 1; kind <= 3; ++kind) {
                 jbyteArray text = jvm_.newByteArray(std::vector<jbyte>(256));
                 answer = m_.usbGetDeviceDescriptor(env(), nullptr, list, i, 3, kind, 256, text);
@@ -111,8 +112,38 @@ private:
                 std::printf("text %d %s: %d %s\n", static_cast<int>(kind), which.c_str(), static_cast<int>(answer),
                             shown.c_str());
             }
+            if (which.find(":=b:=end") != std::string::npos) moveData(list, i, which);
             std::printf("close %s: %d\n", which.c_str(), static_cast<int>(m_.usbCloseDevice(env(), nullptr, list, i)));
         }
+    }
+
+    // On an open WinUSB device: a vendor request out and back, 64 bytes out
+    // on endpoint 1 and a read of its IN pipe, then an abort of that pipe.
+    // Each prints its answer and what came back; a device whose pipes do
+    // something else answers with its failures and time-outs.
+    void moveData(jint list, jint i, const std::string& which) {
+        std::vector<jbyte> sent(64);
+        for (size_t n = 0; n < sent.size(); ++n) sent[n] = static_cast<jbyte>(n * 7 + 1);
+        std::vector<jbyte> control = {0x40, 0x01, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        std::copy(sent.begin(), sent.begin() + 8, control.begin() + 8);
+        jint answer = m_.usbWriteControlPipe(env(), nullptr, list, i, 8, 0, jvm_.newByteArray(control));
+        std::printf("control out %s: %d\n", which.c_str(), static_cast<int>(answer));
+        jbyteArray back = jvm_.newByteArray({static_cast<jbyte>(0xC0), 0x01, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        answer = m_.usbReadControlPipe(env(), nullptr, list, i, 8, 0, back);
+        std::printf("control in %s: %d %s\n", which.c_str(), static_cast<int>(answer), hexOf(back).c_str());
+        answer = m_.usbWriteBulkPipe(env(), nullptr, list, i, 1, 64, kTransferTimeoutMs, jvm_.newByteArray(sent));
+        std::printf("bulk out %s: %d\n", which.c_str(), static_cast<int>(answer));
+        jbyteArray read = jvm_.newByteArray(std::vector<jbyte>(64));
+        answer = m_.usbReadBulkPipe(env(), nullptr, list, i, 1, 64, kTransferTimeoutMs, read);
+        std::printf("bulk in %s: %d %s\n", which.c_str(), static_cast<int>(answer), hexOf(read).c_str());
+        answer = m_.usbCancelPipeTransfer(env(), nullptr, list, i, 0x81);
+        std::printf("abort %s: %d\n", which.c_str(), static_cast<int>(answer));
+    }
+
+    std::string hexOf(jbyteArray array) {
+        std::string hex;
+        for (jbyte b : jvm_.bytesOf(array)) hex += sim::hex4(static_cast<uint8_t>(b)).substr(2);
+        return hex;
     }
 
     // The device to pull out: of the listed devices that are not HID

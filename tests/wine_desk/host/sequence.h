@@ -5,8 +5,10 @@
 // lists host controllers in an order of its own; only the order may
 // differ):
 //   - the lists for 0xFFFF, 0x0000 and each vendor present, record by record;
-//   - every listed HID device opened: the result, and for a device that
-//     opens its device descriptor and its three texts;
+//   - every listed device the library drives (HID and WinUSB) opened: the
+//     result, and for a device that opens its device descriptor and its
+//     three texts; on a WinUSB device also a vendor request out and back,
+//     a bulk write and read on endpoint 1 and an abort of its IN pipe;
 //   - the trace of the 0xFFFF list's creation;
 //   - a listed device that is not a HID device (the one whose record sorts
 //     first) pulled out and plugged in again: after each, every list's

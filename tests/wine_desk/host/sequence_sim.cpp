@@ -122,6 +122,14 @@ int main(int argc, char** argv) {
     BIND(usbGetChangeInfo);
     BIND(usbOpenDevice);
     BIND(usbCloseDevice);
+    BIND(usbResetDevice);
+    BIND(usbWriteControlPipe);
+    BIND(usbReadControlPipe);
+    BIND(usbWriteBulkPipe);
+    BIND(usbReadBulkPipe);
+    BIND(usbWriteInterruptPipe);
+    BIND(usbReadInterruptPipe);
+    BIND(usbCancelPipeTransfer);
     BIND(usbGetDeviceDescriptor);
 #undef BIND
     if (argc > 2 && std::string(argv[1]) == "--wine-names") answerWithWineNames(argv[2]);

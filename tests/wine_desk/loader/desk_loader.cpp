@@ -17,11 +17,11 @@
 // The machine's records first: Windows' headers define "interface" as a
 // macro, which the records use as a member name.
 #include "../desk_blob.h"
+#include "desk_bench.h"
 #include "desk_control.h"
 #include "desk_faults.h"
 #include "desk_infs.h"
 #include "desk_nodes.h"
-#include "platform/sim/model/bench.h"
 #include "platform/sim/model/text.h"
 
 #include <windows.h>
@@ -193,8 +193,8 @@ int install() {
 int load(const std::string& benchPath) {
     sim::Machine machine;
     std::string error;
-    if (benchPath.empty()) machine = sim::defaultBench();
-    else if (!sim::loadBenchFile(benchPath, &machine, &error)) return fail(error, 0);
+    if (!desk::readMachine(benchPath, &machine, &error)) return fail(error, 0);
+    if (!desk::rememberBench(benchPath)) return fail("naming the bench in the registry");
     removeEarlierMachines();
     std::vector<desk::DeskNode> nodes = desk::deskNodes(machine);
     // Faults a driver cannot serve are answered as usual: say which.

@@ -11,7 +11,7 @@
 #include "platform/sim/control/accounting.h"
 #include "platform/sim/control/faults.h"
 #include "platform/sim/control/misuse.h"
-#include "platform/sim/devices/winusb_device.h"
+#include "platform/sim/devices/winusb_calls.h"
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/os/winusb_entry_points.h"
 #include "platform/winusb.h"
@@ -132,15 +132,7 @@ int32_t WinUsb_QueryDeviceInformation(void* interfaceHandle, uint32_t type, uint
     if (!enter("WinUsb_QueryDeviceInformation", std::to_string(type))) return 0;
     auto found = findInterface(interfaceHandle, "WinUsb_QueryDeviceInformation");
     if (!found) return 0;
-    constexpr uint32_t kDeviceSpeed = 1;
-    if (type != kDeviceSpeed || length == nullptr || buffer == nullptr) return finish(platform::kErrorInvalidParameter);
-    if (*length < 1) {
-        *length = 1;
-        return finish(platform::kErrorInsufficientBuffer);
-    }
-    *static_cast<uint8_t*>(buffer) = found->device->speed();
-    *length = 1;
-    return 1;
+    return finish(winUsbQueryDeviceInformation(*found->device, type, length, buffer));
 }
 
 int32_t WinUsb_GetDescriptor(void* interfaceHandle, uint8_t type, uint8_t index, uint16_t language, uint8_t* buffer,
@@ -148,10 +140,7 @@ int32_t WinUsb_GetDescriptor(void* interfaceHandle, uint8_t type, uint8_t index,
     if (!enter("WinUsb_GetDescriptor", std::to_string(type) + " " + std::to_string(index))) return 0;
     auto found = findInterface(interfaceHandle, "WinUsb_GetDescriptor");
     if (!found) return 0;
-    uint32_t count = 0;
-    uint32_t error = found->device->descriptor(type, index, language, buffer, length, &count);
-    if (transferred != nullptr) *transferred = count;
-    return finish(error);
+    return finish(winUsbGetDescriptor(*found->device, type, index, language, buffer, length, transferred));
 }
 
 int32_t WinUsb_ReadPipe(void* interfaceHandle, uint8_t pipe, uint8_t* buffer, uint32_t length,
@@ -159,11 +148,7 @@ int32_t WinUsb_ReadPipe(void* interfaceHandle, uint8_t pipe, uint8_t* buffer, ui
     if (!enter("WinUsb_ReadPipe", pipeText(pipe, length))) return 0;
     auto found = findInterface(interfaceHandle, "WinUsb_ReadPipe");
     if (!found) return 0;
-    if (overlapped != nullptr) return finish(platform::kErrorNotSupported);  // only synchronous transfers here
-    uint32_t count = 0;
-    uint32_t error = found->device->readPipe(pipe, buffer, length, &count);
-    if (transferred != nullptr) *transferred = count;
-    return finish(error);
+    return finish(winUsbPipeTransfer(*found->device, true, pipe, buffer, length, transferred, overlapped != nullptr));
 }
 
 int32_t WinUsb_WritePipe(void* interfaceHandle, uint8_t pipe, uint8_t* buffer, uint32_t length,
@@ -171,11 +156,7 @@ int32_t WinUsb_WritePipe(void* interfaceHandle, uint8_t pipe, uint8_t* buffer, u
     if (!enter("WinUsb_WritePipe", pipeText(pipe, length))) return 0;
     auto found = findInterface(interfaceHandle, "WinUsb_WritePipe");
     if (!found) return 0;
-    if (overlapped != nullptr) return finish(platform::kErrorNotSupported);
-    uint32_t count = 0;
-    uint32_t error = found->device->writePipe(pipe, buffer, length, &count);
-    if (transferred != nullptr) *transferred = count;
-    return finish(error);
+    return finish(winUsbPipeTransfer(*found->device, false, pipe, buffer, length, transferred, overlapped != nullptr));
 }
 
 int32_t WinUsb_SetPipePolicy(void* interfaceHandle, uint8_t pipe, uint32_t policy, uint32_t valueLength,
@@ -199,8 +180,6 @@ int32_t WinUsb_AbortPipe(void* interfaceHandle, uint8_t pipe) {
     return finish(found->device->abortPipe(pipe));
 }
 
-constexpr uint32_t kMaxControlDataStage = 4096;
-
 int32_t WinUsb_ControlTransfer(void* interfaceHandle, platform::WinUsbSetupPacket setup, uint8_t* buffer,
                                uint32_t length, uint32_t* transferred, platform::Overlapped* overlapped) {
     char arguments[64];
@@ -209,17 +188,7 @@ int32_t WinUsb_ControlTransfer(void* interfaceHandle, platform::WinUsbSetupPacke
     if (!enter("WinUsb_ControlTransfer", arguments)) return 0;
     auto found = findInterface(interfaceHandle, "WinUsb_ControlTransfer");
     if (!found) return 0;
-    if (overlapped != nullptr) return finish(platform::kErrorNotSupported);
-    // The data stage of a control transfer is at most 4 KiB; a longer one is
-    // refused before anything is sent (Microsoft Learn, WinUsb_ControlTransfer:
-    // "the data stage ... cannot exceed 4 KB").
-    if (setup.Length > kMaxControlDataStage) return finish(platform::kErrorInvalidParameter);
-    uint8_t packet[8];
-    std::memcpy(packet, &setup, sizeof packet);
-    uint32_t count = 0;
-    uint32_t error = found->device->controlTransfer(packet, buffer, length, &count);
-    if (transferred != nullptr) *transferred = count;
-    return finish(error);
+    return finish(winUsbControlTransfer(*found->device, setup, buffer, length, transferred, overlapped != nullptr));
 }
 
 }  // namespace
