@@ -4,15 +4,15 @@
 # tests (failing and lying answers, HID report sizes and ids), and
 # recordings of real machines (imported). On both sides one program makes
 # the same sequence of native calls (host/sequence.h): the lists for
-# 0xFFFF, 0x0000 and each vendor present, the HID devices' descriptors and
-# texts, the change records and lists after a device is pulled out and
-# plugged back, and the trace files of the walks. And the capture tool, run
+# 0xFFFF, 0x0000 and each vendor present, the HID and WinUSB devices'
+# descriptors and texts, data moved on the WinUSB devices, the companion's
+# runs, change records and lists after a device is pulled out and plugged
+# back, and the trace files of the walks. And the capture tool, run
 # over the desk, makes a bench over which the simulated stack lists and
 # opens the same again.
 #
 # Wine names some things itself: the driver keys its installer gives, the
-# HID collections its class driver makes, the description of a node
-# installed without a function driver. The desk's side writes down those
+# HID collections its class driver makes. The desk's side writes down those
 # names, and the simulated side answers with them. The order of the devices
 # differs too (Wine enumerates host controllers in the order of their
 # registry keys, the simulated stack in bench order), so the answers are
@@ -47,7 +47,7 @@ compared=0
 for bench in "${benches[@]}"; do
   name=$(basename "${bench:-built-in}")
   TAMBERLYX_WINDOWS_BUILD=$build "$root/scripts/wine-desk" ${bench:+--bench "$bench"} -- \
-    "$build/bin/desk_sequence.exe" --wine-names "Z:$work/names.txt" ${bench:+"Z:$bench"} >"$work/desk.txt" \
+    "$build/bin/desk_sequence/desk_sequence.exe" --wine-names "Z:$work/names.txt" >"$work/desk.txt" \
     2>"$work/desk.err" || fail "$name: the Wine desk run failed: $(cat "$work/desk.err")"
   TAMBERLYX_BENCH=${bench:+Z:$bench} "$root/tests/wine/run_in_wine.sh" "$prefix" "$build/bin/desk_sequence_sim.exe" \
     --wine-names "Z:$work/names.txt" >"$work/sim.txt" || fail "$name: the simulated sequence failed"
@@ -66,7 +66,7 @@ $(cat "$work/diff.txt")"
   # walk to walk (a bench's growing descriptor) keeps the first, so the
   # first list and the devices opened are compared; what follows a walk
   # more, between the desk and the bench only.
-  snapshot() { grep -E '^(list FFFF:|open |descriptor |text [123] |close )' "$1" || true; }
+  snapshot() { grep -aE '^(list FFFF:|open |descriptor |text [123] |close )' "$1" || true; }
   tr -d '\r' <"$work/replayed.txt" | sort >"$work/replayed.sorted"
   diff -u <(snapshot "$work/desk.sorted") <(snapshot "$work/replayed.sorted") >"$work/diff.txt" ||
     fail "$name: the bench captured over the Wine desk lists differently:

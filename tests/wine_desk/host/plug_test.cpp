@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,20 +19,6 @@
 #include "platform/sim/model/text.h"
 
 namespace {
-
-std::string logPath() {
-    char path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string text(path, length);
-    return text.substr(0, text.find_last_of("\\/") + 1) + "companion.log";
-}
-
-std::vector<std::string> companionRuns() {
-    std::vector<std::string> lines;
-    std::ifstream in(logPath());
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 // Waits until the companion has run `count` times in all (5 s at most),
 // then a little longer, so that a second run would show.
@@ -55,8 +40,7 @@ bool plug(const std::string& path, bool present) {
 int main() {
     TamberlyxDll* dll = loadTamberlyx("plug_test");
     if (dll == nullptr) return 1;
-    DeleteFileA(logPath().c_str());
-    SetEnvironmentVariableA("TAMBERLYX_COMPANION_LOG", logPath().c_str());
+    logCompanionRuns();
     FakeJvm jvm;
     JNIEnv* env = jvm.env();
     Steps steps;

@@ -1,10 +1,12 @@
 #include "sequence.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "fake_jvm.h"
 #include "platform/crt.h"
@@ -48,8 +50,7 @@ public:
         std::vector<uint32_t> location;
         if (!chooseDeviceToPull(machine, &location)) {
             std::printf("no device to pull out\n");
-        } else if (!hands_.plug(location, false) || !updateAll("after unplug") || !hands_.plug(location, true) ||
-                   !updateAll("after plug")) {
+        } else if (!change(location, false, "after unplug") || !change(location, true, "after plug")) {
             std::fprintf(stderr, "sequence: the device at %s did not come and go\n", locationText(location).c_str());
             status = 1;
         }
@@ -117,8 +118,9 @@ private:
         }
     }
 
-    // On an open WinUSB device: a vendor request out and back, 64 bytes out
-    // on endpoint 1 and a read of its IN pipe, then an abort of that pipe.
+    // On an open WinUSB device: a vendor request out and back, the device
+    // descriptor asked of the device, 64 bytes out on endpoint 1 and a read
+    // of its IN pipe, then an abort of that pipe.
     // Each prints its answer and what came back; a device whose pipes do
     // something else answers with its failures and time-outs.
     void moveData(jint list, jint i, const std::string& which) {
@@ -131,6 +133,12 @@ private:
         jbyteArray back = jvm_.newByteArray({static_cast<jbyte>(0xC0), 0x01, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0});
         answer = m_.usbReadControlPipe(env(), nullptr, list, i, 8, 0, back);
         std::printf("control in %s: %d %s\n", which.c_str(), static_cast<int>(answer), hexOf(back).c_str());
+        // The device descriptor as the device itself answers a standard
+        // request (the listing's copy came from the hub).
+        jbyteArray asked = jvm_.newByteArray({static_cast<jbyte>(0x80), 0x06, 0x00, 0x01, 0, 0, 18, 0, 0, 0, 0, 0, 0,
+                                              0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        answer = m_.usbReadControlPipe(env(), nullptr, list, i, 18, 0, asked);
+        std::printf("control descriptor %s: %d %s\n", which.c_str(), static_cast<int>(answer), hexOf(asked).c_str());
         answer = m_.usbWriteBulkPipe(env(), nullptr, list, i, 1, 64, kTransferTimeoutMs, jvm_.newByteArray(sent));
         std::printf("bulk out %s: %d\n", which.c_str(), static_cast<int>(answer));
         jbyteArray read = jvm_.newByteArray(std::vector<jbyte>(64));
@@ -185,6 +193,20 @@ private:
         for (size_t i = 0; i < location.size(); ++i)
             text += (i == 0 ? "" : i == 1 ? ":" : ".") + std::to_string(location[i]);
         return text;
+    }
+
+    // Plugs the device in or pulls it out, prints the companion's runs for
+    // the change (waited for: 5 s at most, then a little longer, so that a
+    // second run would show), then updates every list.
+    bool change(const std::vector<uint32_t>& location, bool present, const char* when) {
+        size_t before = hands_.companionRuns().size();
+        if (!hands_.plug(location, present)) return false;
+        for (int waited = 0; waited < 5000 && hands_.companionRuns().size() == before; waited += 20)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::vector<std::string> runs = hands_.companionRuns();
+        for (size_t i = before; i < runs.size(); ++i) std::printf("companion %s: %s\n", when, runs[i].c_str());
+        return updateAll(when);
     }
 
     // Updates every list (the 0xFFFF list's update traced) and prints each

@@ -8,16 +8,18 @@
 //   - every listed device the library drives (HID and WinUSB) opened: the
 //     result, and for a device that opens its device descriptor and its
 //     three texts; on a WinUSB device also a vendor request out and back,
-//     a bulk write and read on endpoint 1 and an abort of its IN pipe;
+//     the device descriptor asked of the device, a bulk write and read on
+//     endpoint 1 and an abort of its IN pipe;
 //   - the trace of the 0xFFFF list's creation;
 //   - a listed device that is not a HID device (the one whose record sorts
-//     first) pulled out and plugged in again: after each, every list's
-//     change records and records, and the trace of the 0xFFFF list's
-//     update.
+//     first) pulled out and plugged in again: after each, the companion's
+//     runs, every list's change records and records, and the trace of the
+//     0xFFFF list's update.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/sim/model/machine.h"
@@ -28,6 +30,9 @@ struct DeskHands {
     // ({controller index, port, port, ...}); returns once the machine's
     // device interfaces show the change. False when that did not happen.
     std::function<bool(const std::vector<uint32_t>& location, bool present)> plug;
+    // The companion's runs so far, oldest first, each as "<argument count>
+    // <first argument>".
+    std::function<std::vector<std::string>()> companionRuns;
 };
 
 // Runs the sequence over the machine the methods see, described by

@@ -1,19 +1,19 @@
 // The comparison's sequence through Tamberlyx.dll, loaded as a JVM loads
-// it, over the Wine desk (run it under scripts/wine-desk):
+// it, with the recording companion beside it, over the Wine desk (run it
+// under scripts/wine-desk):
 //
-//   desk_sequence.exe [--wine-names FILE] [BENCH]
+//   desk_sequence.exe [--wine-names FILE]
 //
-// BENCH is the bench the desk was loaded with (none: the built-in one).
-// FILE receives what Wine names itself (driver keys, HID collections, the
-// description of a node installed without a function driver), so that the
-// simulated side can answer with the same names.
+// The machine is the one the desk serves. FILE receives what Wine names
+// itself (driver keys, HID collections), so that the simulated side can
+// answer with the same names.
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
 // Before windows.h, whose "interface" macro the machine's records meet.
-#include "platform/sim/model/bench.h"
+#include "../loader/desk_bench.h"
 #include "sequence.h"
 
 #include <windows.h>
@@ -43,9 +43,8 @@ bool plug(const std::vector<uint32_t>& location, bool present) {
     return false;
 }
 
-// What Wine named: every device node's instance id, driver key and
-// description ("node", tab-separated), and every HID collection's path
-// ("hid"), a line each.
+// What Wine named: every device node's instance id and driver key ("node",
+// tab-separated), and every HID collection's path ("hid"), a line each.
 bool writeWineNames(const char* path) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
@@ -53,14 +52,12 @@ bool writeWineNames(const char* path) {
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
     for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-        char instance[512] = {}, key[256] = {}, description[256] = {};
+        char instance[512] = {}, key[256] = {};
         if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, nullptr) ||
             !SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_DRIVER, nullptr, reinterpret_cast<BYTE*>(key),
                                                sizeof key - 1, nullptr))
             continue;
-        SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_DEVICEDESC, nullptr, reinterpret_cast<BYTE*>(description),
-                                          sizeof description - 1, nullptr);
-        out << "node\t" << instance << '\t' << key << '\t' << description << '\n';
+        out << "node\t" << instance << '\t' << key << '\n';
     }
     SetupDiDestroyDeviceInfoList(set);
     set = SetupDiGetClassDevsW(&desk::kHidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
@@ -81,24 +78,19 @@ bool writeWineNames(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* wineNames = nullptr;
-    int next = 1;
-    if (argc > 2 && std::string(argv[1]) == "--wine-names") {
-        wineNames = argv[2];
-        next = 3;
-    }
-    sim::Machine machine = sim::defaultBench();
+    sim::Machine machine;
     std::string error;
-    if (argc > next && !sim::loadBenchFile(argv[next], &machine, &error)) {
+    if (!desk::servedMachine(&machine, &error)) {
         std::fprintf(stderr, "sequence: %s\n", error.c_str());
         return 1;
     }
-    if (wineNames != nullptr && !writeWineNames(wineNames)) {
-        std::fprintf(stderr, "sequence: %s cannot be written\n", wineNames);
+    if (argc == 3 && std::string(argv[1]) == "--wine-names" && !writeWineNames(argv[2])) {
+        std::fprintf(stderr, "sequence: %s cannot be written\n", argv[2]);
         return 1;
     }
+    logCompanionRuns();
     TamberlyxDll* dll = loadTamberlyx("sequence");
     if (dll == nullptr) return 1;
     CreateDirectoryA("C:\\temp", nullptr);
-    return runSequence(*dll, machine, DeskHands{plug});
+    return runSequence(*dll, machine, DeskHands{plug, companionRuns});
 }

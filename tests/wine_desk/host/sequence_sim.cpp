@@ -18,6 +18,7 @@
 #include "platform/sim/control/sim_control.h"
 #include "platform/sim/model/machine_builder.h"
 #include "platform/sim/model/text.h"
+#include "platform/sim/os/spawn_rules.h"
 #include "sequence.h"
 
 namespace {
@@ -45,30 +46,25 @@ std::string lastPart(const std::string& instanceId) { return instanceId.substr(i
 
 // Answers with the names Wine gave the desk's machine (see
 // sequence_desk.cpp): each node's driver key, wherever the machine answers
-// it (SetupAPI, the hub, the host controller); the description of a node
-// installed without a function driver; and the path and instance id Wine's
-// HID class driver gives a device's collection (named after the device's
-// instance).
+// it (SetupAPI, the hub, the host controller), and the path and instance id
+// Wine's HID class driver gives a device's collection (named after the
+// device's instance).
 void answerWithWineNames(const char* path) {
-    struct WineNode {
-        std::string driverKey, description;
-    };
-    std::map<std::string, WineNode> nodes;  // by upper-case instance id
+    std::map<std::string, std::string> driverKeys;  // by upper-case instance id
     std::set<std::string> hidPaths;
     std::ifstream in(path, std::ios::binary);
     for (std::string line; std::getline(in, line);) {
         std::vector<std::string> f = fields(line);
-        if (f[0] == "node" && f.size() == 4) nodes[sim::upperAscii(f[1])] = {f[2], f[3]};
+        if (f[0] == "node" && f.size() == 3) driverKeys[sim::upperAscii(f[1])] = f[2];
         if (f[0] == "hid" && f.size() == 2) hidPaths.insert(f[1]);
     }
     sim::withMachine([&](sim::Machine& machine) {
         std::map<std::string, std::string> renamed;  // old driver key (upper case) -> Wine's
         auto rename = [&](sim::DevNode& node) {
-            auto found = nodes.find(sim::upperAscii(node.instanceId.value_or("")));
-            if (found == nodes.end()) return;
-            if (node.driver) renamed[sim::upperAscii(*node.driver)] = found->second.driverKey;
-            node.driver = found->second.driverKey;
-            if (!node.service) node.description = found->second.description;
+            auto found = driverKeys.find(sim::upperAscii(node.instanceId.value_or("")));
+            if (found == driverKeys.end()) return;
+            if (node.driver) renamed[sim::upperAscii(*node.driver)] = found->second;
+            node.driver = found->second;
         };
         auto answer = [&](std::string& key) {
             auto found = renamed.find(sim::upperAscii(key));
@@ -107,6 +103,19 @@ void answerWithWineNames(const char* path) {
     });
 }
 
+// The companion's runs: each "_spawnv" call ("PATH | ARGUMENTS") as the
+// recording companion logs it, its argument count and first argument.
+std::vector<std::string> journalledCompanionRuns() {
+    std::vector<std::string> runs;
+    for (const sim::JournalRecord& record : sim::journal()) {
+        size_t bar = record.arguments.find(" | ");
+        if (record.operation != "_spawnv" || bar == std::string::npos) continue;
+        std::vector<std::string> arguments = sim::splitCommandLine(record.arguments.substr(bar + 3));
+        runs.push_back(std::to_string(arguments.size()) + " " + (arguments.size() >= 2 ? arguments[1] : "-"));
+    }
+    return runs;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,10 +144,14 @@ int main(int argc, char** argv) {
     if (argc > 2 && std::string(argv[1]) == "--wine-names") answerWithWineNames(argv[2]);
     std::filesystem::create_directories(sim::hostPath("c:\\temp"));
     sim::Machine machine = sim::machineCopy();
+    // The companion runs as the simulated machine's programs do: the call
+    // is recorded in the journal (this build runs no host program).
+    sim::startJournal();
     DeskHands hands{[&machine](const std::vector<uint32_t>& location, bool present) {
-        if (!present) return sim::unplugDevice(location);
-        sim::Port* port = sim::findPort(machine, location);
-        return port != nullptr && port->device && sim::plugDevice(location, *port->device);
-    }};
+                        if (!present) return sim::unplugDevice(location);
+                        sim::Port* port = sim::findPort(machine, location);
+                        return port != nullptr && port->device && sim::plugDevice(location, *port->device);
+                    },
+                    journalledCompanionRuns};
     return runSequence(linked, machine, hands);
 }

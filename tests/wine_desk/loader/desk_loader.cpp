@@ -143,6 +143,35 @@ void removeEarlierMachines() {
     });
 }
 
+// Uninstalls the INF files of earlier machines' devices. Of all the INF
+// files that match a hardware id, Wine's installer may pick one an earlier
+// machine left as readily as the one just installed, so a device whose
+// bench entry changed since (its description, its service) would be
+// installed as that machine had it. The bus's own INF (the one that names
+// the bus) stays. Wine deletes an INF only when told to force it
+// (setupapi's misc.c, SetupUninstallOEMInfW).
+void removeEarlierInfs() {
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    std::string directory = std::string(windows) + "\\inf\\";
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + "oem*.inf").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    std::map<std::string, bool> infs;
+    int removed = 0;
+    do {
+        if (!deskInf(found.cFileName, &infs)) continue;
+        HINF inf = SetupOpenInfFileA((directory + found.cFileName).c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+        if (inf == INVALID_HANDLE_VALUE) continue;
+        char bus[128] = {};
+        bool namesTheBus = SetupGetLineTextA(nullptr, inf, "Strings", "Bus", bus, sizeof bus, nullptr);
+        SetupCloseInfFile(inf);
+        if (!namesTheBus && SetupUninstallOEMInfA(found.cFileName, SUOI_FORCEDELETE, nullptr)) ++removed;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    if (removed > 0) std::fprintf(stderr, "desk_loader: %d INF file(s) of earlier machines removed\n", removed);
+}
+
 int install() {
     std::wstring here = ownDirectory(), drivers = driversDirectory();
     if (!CopyFileW((here + L"desk_bus.sys").c_str(), (drivers + L"tamberlyx_desk_bus.sys").c_str(), FALSE))
@@ -196,6 +225,7 @@ int load(const std::string& benchPath) {
     if (!desk::readMachine(benchPath, &machine, &error)) return fail(error, 0);
     if (!desk::rememberBench(benchPath)) return fail("naming the bench in the registry");
     removeEarlierMachines();
+    removeEarlierInfs();
     std::vector<desk::DeskNode> nodes = desk::deskNodes(machine);
     // Faults a driver cannot serve are answered as usual: say which.
     for (const std::string& fault : desk::unservedFaults(machine))
