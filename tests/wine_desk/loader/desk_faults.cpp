@@ -106,6 +106,9 @@ void listDevice(std::vector<std::string>& out, size_t controller, const std::str
     if (d.heldOpen) out.push_back(where + ": held open by another program");
     if (d.arrival.interfacesAfterMs || d.arrival.hidStringsFailForMs) out.push_back(where + ": arrival timing");
     if (!d.isHub) listError(out, where, "open", d.openError);
+    // The desk's HID minidriver serves a device's first HID interface.
+    if (d.hidInterfaces.size() > 1)
+        out.push_back(where + ": " + std::to_string(d.hidInterfaces.size() - 1) + " HID interface(s) after the first");
     for (size_t i = 0; i < d.hidInterfaces.size(); ++i) {
         const sim::HidInterface& h = d.hidInterfaces[i];
         std::string hid = where + " HID interface " + std::to_string(i);

@@ -102,19 +102,24 @@ std::shared_ptr<sim::WinUsbDevice> deviceAt(Served& s, uint32_t node) {
     return device;
 }
 
-std::shared_ptr<sim::WinUsbDevice> find(void* interfaceHandle) {
-    Served& s = served();
-    std::lock_guard<std::mutex> guard(s.lock);
-    auto it = s.live.find(reinterpret_cast<uintptr_t>(interfaceHandle));
-    if (it != s.live.end()) return it->second.device;
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-}
-
 int32_t finish(uint32_t error) {
     if (error == 0) return TRUE;
     SetLastError(error);
     return FALSE;
+}
+
+// Answers a call on a live interface with its device's answer (a system
+// error code, 0: done); a handle that is not live fails as on Windows.
+template <typename Call>
+int32_t onDevice(void* interfaceHandle, Call call) {
+    std::shared_ptr<sim::WinUsbDevice> device;
+    {
+        Served& s = served();
+        std::lock_guard<std::mutex> guard(s.lock);
+        auto it = s.live.find(reinterpret_cast<uintptr_t>(interfaceHandle));
+        if (it != s.live.end()) device = it->second.device;
+    }
+    return finish(device ? call(*device) : ERROR_INVALID_HANDLE);
 }
 
 }  // namespace
@@ -164,51 +169,49 @@ WINUSB_EXPORT int32_t WinUsb_Free(void* interfaceHandle) {
 
 WINUSB_EXPORT int32_t WinUsb_QueryDeviceInformation(void* interfaceHandle, uint32_t type, uint32_t* length,
                                                     void* buffer) {
-    auto device = find(interfaceHandle);
-    return device ? finish(sim::winUsbQueryDeviceInformation(*device, type, length, buffer)) : FALSE;
+    return onDevice(interfaceHandle, [&](sim::WinUsbDevice& device) {
+        return sim::winUsbQueryDeviceInformation(device, type, length, buffer);
+    });
 }
 
 WINUSB_EXPORT int32_t WinUsb_GetDescriptor(void* interfaceHandle, uint8_t type, uint8_t index, uint16_t language,
                                            uint8_t* buffer, uint32_t length, uint32_t* transferred) {
-    auto device = find(interfaceHandle);
-    return device ? finish(sim::winUsbGetDescriptor(*device, type, index, language, buffer, length, transferred))
-                  : FALSE;
+    return onDevice(interfaceHandle, [&](sim::WinUsbDevice& device) {
+        return sim::winUsbGetDescriptor(device, type, index, language, buffer, length, transferred);
+    });
 }
 
 WINUSB_EXPORT int32_t WinUsb_ReadPipe(void* interfaceHandle, uint8_t pipe, uint8_t* buffer, uint32_t length,
                                       uint32_t* transferred, platform::Overlapped* overlapped) {
-    auto device = find(interfaceHandle);
-    return device ? finish(sim::winUsbPipeTransfer(*device, true, pipe, buffer, length, transferred,
-                                                   overlapped != nullptr))
-                  : FALSE;
+    return onDevice(interfaceHandle, [&](sim::WinUsbDevice& device) {
+        return sim::winUsbPipeTransfer(device, true, pipe, buffer, length, transferred, overlapped != nullptr);
+    });
 }
 
 WINUSB_EXPORT int32_t WinUsb_WritePipe(void* interfaceHandle, uint8_t pipe, uint8_t* buffer, uint32_t length,
                                        uint32_t* transferred, platform::Overlapped* overlapped) {
-    auto device = find(interfaceHandle);
-    return device ? finish(sim::winUsbPipeTransfer(*device, false, pipe, buffer, length, transferred,
-                                                   overlapped != nullptr))
-                  : FALSE;
+    return onDevice(interfaceHandle, [&](sim::WinUsbDevice& device) {
+        return sim::winUsbPipeTransfer(device, false, pipe, buffer, length, transferred, overlapped != nullptr);
+    });
 }
 
 WINUSB_EXPORT int32_t WinUsb_SetPipePolicy(void* interfaceHandle, uint8_t pipe, uint32_t policy,
                                            uint32_t valueLength, void* value) {
-    auto device = find(interfaceHandle);
-    return device ? finish(device->setPipePolicy(pipe, policy, valueLength, value)) : FALSE;
+    return onDevice(interfaceHandle, [&](sim::WinUsbDevice& device) {
+        return device.setPipePolicy(pipe, policy, valueLength, value);
+    });
 }
 
 WINUSB_EXPORT int32_t WinUsb_AbortPipe(void* interfaceHandle, uint8_t pipe) {
-    auto device = find(interfaceHandle);
-    return device ? finish(device->abortPipe(pipe)) : FALSE;
+    return onDevice(interfaceHandle, [&](sim::WinUsbDevice& device) { return device.abortPipe(pipe); });
 }
 
 WINUSB_EXPORT int32_t WinUsb_ControlTransfer(void* interfaceHandle, platform::WinUsbSetupPacket setup,
                                              uint8_t* buffer, uint32_t length, uint32_t* transferred,
                                              platform::Overlapped* overlapped) {
-    auto device = find(interfaceHandle);
-    return device ? finish(sim::winUsbControlTransfer(*device, setup, buffer, length, transferred,
-                                                      overlapped != nullptr))
-                  : FALSE;
+    return onDevice(interfaceHandle, [&](sim::WinUsbDevice& device) {
+        return sim::winUsbControlTransfer(device, setup, buffer, length, transferred, overlapped != nullptr);
+    });
 }
 
 static_assert(std::is_same<decltype(&WinUsb_Initialize), platform::WinUsbInitializeFn>::value, "WinUsb_Initialize");
