@@ -8,6 +8,9 @@ namespace sim {
 
 uint32_t winUsbQueryDeviceInformation(WinUsbDevice& device, uint32_t type, uint32_t* length, void* buffer) {
     constexpr uint32_t kDeviceSpeed = 1;
+    // DEVICE_SPEED is the one information type (Microsoft Learn,
+    // WinUsb_QueryDeviceInformation). Microsoft documents no answer for a
+    // buffer too small for its one byte: refused, with the length needed.
     if (type != kDeviceSpeed || length == nullptr || buffer == nullptr) return platform::kErrorInvalidParameter;
     if (*length < 1) {
         *length = 1;
@@ -28,7 +31,10 @@ uint32_t winUsbGetDescriptor(WinUsbDevice& device, uint8_t type, uint8_t index, 
 
 uint32_t winUsbPipeTransfer(WinUsbDevice& device, bool read, uint8_t pipe, uint8_t* buffer, uint32_t length,
                             uint32_t* transferred, bool overlapped) {
-    if (overlapped) return platform::kErrorNotSupported;  // only synchronous transfers here
+    // Only synchronous transfers are modelled; the system's WinUSB runs an
+    // OVERLAPPED one asynchronously. The library never passes one (the
+    // README's table of differences).
+    if (overlapped) return platform::kErrorNotSupported;
     uint32_t count = 0;
     uint32_t error = read ? device.readPipe(pipe, buffer, length, &count)
                           : device.writePipe(pipe, buffer, length, &count);

@@ -327,11 +327,10 @@ uint32_t WinUsbDevice::descriptor(uint8_t type, uint8_t index, uint16_t language
 
 uint8_t WinUsbDevice::speed() {
     std::lock_guard<std::mutex> guard(lock_);
-    switch (model_.speed) {
-        case Speed::Low: return 1;
-        case Speed::Full: return 2;
-        default: return 3;
-    }
+    // Two answers only: "0x03 indicates high-speed or higher; 0x01
+    // indicates full-speed or lower" (Microsoft Learn,
+    // WinUsb_QueryDeviceInformation), though winusbio.h also names 0x02.
+    return model_.speed == Speed::Low || model_.speed == Speed::Full ? 1 : 3;
 }
 
 void WinUsbInterfaceFile::start(const std::shared_ptr<IoRequest>& request) {

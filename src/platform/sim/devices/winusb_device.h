@@ -41,7 +41,8 @@ public:
     uint32_t controlTransfer(const uint8_t setup[8], uint8_t* buffer, uint32_t length, uint32_t* transferred);
     uint32_t descriptor(uint8_t type, uint8_t index, uint16_t language, uint8_t* buffer, uint32_t length,
                         uint32_t* transferred);
-    // WinUsb_QueryDeviceInformation's DEVICE_SPEED: 1 low, 2 full, 3 high.
+    // WinUsb_QueryDeviceInformation's DEVICE_SPEED: 1 full speed or lower,
+    // 3 high speed or higher.
     uint8_t speed();
 
 private:
